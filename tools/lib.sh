@@ -94,6 +94,10 @@ start_database() {
             --auth-local=trust --auth-host=scram-sha-256 >/dev/null
         fresh=1
     fi
+    # A server left behind by a run that was killed holds the data folder: stop it first.
+    if [ -f "$PGDATA_DIR/postmaster.pid" ]; then
+        runuser -u postgres -- "$PG_BIN/pg_ctl" -D "$PGDATA_DIR" -m fast -w -s stop 2>/dev/null || true
+    fi
     PGPORT=$(free_port)
     export PGPORT
     runuser -u postgres -- "$PG_BIN/pg_ctl" -D "$PGDATA_DIR" -l "$pgroot/server.log" -w -s \
@@ -145,6 +149,7 @@ stop_database() {
 }
 
 stop_all() {
+    set +e
     [ -n "${WINEPREFIX:-}" ] && [ -x "$WINESERVER" ] && "$WINESERVER" -k 2>/dev/null
     stop_database
     local pid
