@@ -69,3 +69,24 @@ TEST(Harness, OdbcReachesOrafcePipesInPostgres)
     SQLFreeHandle(SQL_HANDLE_DBC, connection);
     SQLFreeHandle(SQL_HANDLE_ENV, environment);
 }
+
+#include "box_answerer.h"
+
+TEST(Harness, RealMessageBoxesAreRecordedAndAnswered)
+{
+    BoxAnswerer answerer;
+    answerer.Answer(IDNO);
+    int result = MessageBoxA(nullptr, "Do you want to go on?", "Confirm", MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(result, IDNO);
+    // Nothing queued: the box is still closed, and reported as unexpected.
+    result = MessageBoxA(nullptr, "Something failed", "Error", MB_OK | MB_ICONWARNING);
+    EXPECT_EQ(result, IDOK);
+    ASSERT_EQ(answerer.Seen().size(), 2u);
+    EXPECT_EQ(answerer.Seen()[0].caption, "Confirm");
+    EXPECT_EQ(answerer.Seen()[0].text, "Do you want to go on?");
+    EXPECT_EQ(answerer.Seen()[0].icon, "question");
+    EXPECT_TRUE(answerer.Seen()[0].hasYesNo);
+    EXPECT_TRUE(answerer.Seen()[0].expected);
+    EXPECT_EQ(answerer.Seen()[1].icon, "warning");
+    EXPECT_FALSE(answerer.Seen()[1].expected);
+}
