@@ -90,3 +90,15 @@ TEST(Harness, RealMessageBoxesAreRecordedAndAnswered)
     EXPECT_EQ(answerer.Seen()[1].icon, "warning");
     EXPECT_FALSE(answerer.Seen()[1].expected);
 }
+
+#include "test_db.h"
+
+TEST(Harness, TestSessionBindsParametersAndReportsErrors)
+{
+    TestDbSession session;
+    ASSERT_TRUE(session.Connected()) << session.LastError();
+    // A quote inside a bound value is data, not SQL.
+    EXPECT_EQ(session.SelectText("SELECT upper(?)", {"it's"}), "IT'S");
+    EXPECT_EQ(session.SelectText("SELECT NULL::text"), "<null>");
+    EXPECT_EQ(session.SelectText("SELECT no_such_function()").rfind("<error: 42883", 0), 0u);
+}

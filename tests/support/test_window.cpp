@@ -1,0 +1,53 @@
+// Stand-in main window for tests of single parts.
+#include "test_window.h"
+
+#include "program_state.h"
+
+namespace {
+
+LRESULT CALLBACK TestOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+const char TEST_OWNER_CLASS[] = "VantrelTestOwner";
+
+}
+
+void CreateTestWindows(bool visible)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = TestOwnerProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = TEST_OWNER_CLASS;
+    windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+    RegisterClassA(&windowClass);   // fails harmlessly when already registered
+
+    ResetProgramState(instance, "");
+    programState.mainWindow = CreateWindowExA(0, TEST_OWNER_CLASS, "Vantrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                              100, 100, 640, 480, nullptr, nullptr, instance, nullptr);
+    programState.listBox = CreateWindowExA(0, "LISTBOX", "",
+                                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                                               LBS_EXTENDEDSEL | LBS_DISABLENOSCROLL,
+                                           2, 2, 636, 400, programState.mainWindow, nullptr, instance, nullptr);
+    if (visible)
+        ShowWindow(programState.mainWindow, SW_SHOW);
+}
+
+void DestroyTestWindows(void)
+{
+    if (programState.timerId != 0 && programState.mainWindow != nullptr)
+        KillTimer(programState.mainWindow, programState.timerId);
+    if (programState.connected) {
+        DbCloseCursor(&programState.cursorArea);
+        DbLogOff(&programState.logonArea);
+    }
+    if (programState.activeSpoolFile != HFILE_ERROR)
+        _lclose(programState.activeSpoolFile);
+    if (programState.pausedSpoolFile != HFILE_ERROR)
+        _lclose(programState.pausedSpoolFile);
+    if (programState.mainWindow != nullptr)
+        DestroyWindow(programState.mainWindow);
+    ResetProgramState(GetModuleHandleA(nullptr), "");
+}
