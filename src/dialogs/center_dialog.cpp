@@ -18,5 +18,7 @@ void CenterDialog(HWND window)
     ScreenRect windowArea = {windowRect.left, windowRect.top, windowRect.right, windowRect.bottom};
     ScreenRect parentArea = {parentRect.left, parentRect.top, parentRect.right, parentRect.bottom};
     ScreenPoint position = CenteredPosition(windowArea, parentArea);
-    SetWindowPos(window, nullptr, (int)position.x, (int)position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // Dialogs call this from WM_INITDIALOG: moving must not also activate a half-filled dialog
+    // (Wine would), so it becomes active only when shown, with its fields in place.
+    SetWindowPos(window, nullptr, (int)position.x, (int)position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
