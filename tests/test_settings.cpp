@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdint>
 #include <set>
 #include <string>
 
 #include "resource.h"
-#include "setting_number.h"
 #include "settings_store.h"
 
 namespace {
@@ -164,23 +163,6 @@ TEST_F(Settings, PollPeriodStoredAsTextIsReadAsADecimalNumber)
         LoadSettings(interval);
         EXPECT_EQ(interval, c.expected);
     }
-}
-
-TEST_F(Settings, DecimalParsingStopsAtTheGivenLength)
-{
-    const struct {
-        const char *text;
-        size_t length;
-        int32_t expected;
-    } cases[] = {
-        {"12345", 2, 12},   {"12345", 0, 0},   {"  ", 2, 0},       {"-", 1, 0},
-        {"+", 1, 0},        {"- 5", 3, 0},     {"--5", 3, 0},      {"2147483647", 10, INT32_MAX},
-        {"2147483648", 10, INT32_MAX},         {"-2147483648", 11, INT32_MIN},
-        {"-2147483649", 11, INT32_MIN},        {"0000000000000000000000042", 25, 42},
-        {"4\0" "2", 3, 4},  {"\n\r\v\f9", 5, 9},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(ParseSettingNumber(c.text, c.length), c.expected) << '"' << c.text << "\" length " << c.length;
 }
 
 TEST_F(Settings, TextsWriteWithTheirTerminatorAndReadBack)
