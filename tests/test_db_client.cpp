@@ -442,4 +442,50 @@ TEST_F(DbClient, ErrorMessageNeverExceedsTheBufferAndExplainsUnknownNumbers)
     EXPECT_EQ(one[0], 0);
 }
 
+TEST_F(DbClient, WholeBlockPathBindsEveryPositionInputOutput)
+{
+    // No Oracle server here. The path that hands a block to the server as written runs against
+    // PostgreSQL with the driver's call escape and a function whose INOUT parameters are written
+    // back, as an Oracle block writes its placeholders back (psqlODBC maps result columns to every
+    // input-output parameter, so the pipe name is INOUT as well).
+    TestDbSession admin(true);
+    ASSERT_TRUE(admin.Exec("CREATE SCHEMA IF NOT EXISTS vantrel_test"));
+    ASSERT_TRUE(admin.Exec("DROP ROUTINE IF EXISTS vantrel_test.take(text, text)"));
+    ASSERT_TRUE(admin.Exec("CREATE OR REPLACE FUNCTION vantrel_test.take(INOUT p_nam text, INOUT retval text) "
+                           "LANGUAGE plpgsql AS $$ BEGIN retval := vantrel.get(p_nam); END $$"))
+        << admin.LastError();
+    ASSERT_TRUE(admin.Exec("GRANT USAGE ON SCHEMA vantrel_test TO PUBLIC"));
+    LogOn();
+    logon.isOracle = 1;
+    std::string name = UniquePipeName("dbwhole");
+    strcpy(pipeName, name.c_str());
+    ASSERT_EQ(DbOpenCursor(&cursor, &logon, nullptr, -1, 0, nullptr, -2), 0);
+    ASSERT_EQ(DbParse(&cursor, "{call vantrel_test.take(:P_NAM, :retval)} -- :not_a_bind", -1, 1, 2), 0)
+        << ErrorText(cursor.returnCode);
+    EXPECT_STREQ(cursor.plan.text, "{call vantrel_test.take(?, ?)} -- :not_a_bind");
+    char guarded[48];
+    memset(guarded, '#', sizeof guarded);
+    char *out = guarded + 16;
+    ASSERT_EQ(DbBindByName(&cursor, ":p_nam", -1, pipeName, MESSAGE_SIZE, TEXT_TYPE, -1, &pipeIndicator, nullptr, -1, -1), 0);
+    ASSERT_EQ(DbBindByName(&cursor, ":retval", -1, out, 8, TEXT_TYPE, -1, &messageIndicator, nullptr, -1, -1), 0);
+    TestDbSession sender;
+    ASSERT_TRUE(sender.SendTrace(name, "whole block message"));
+    ASSERT_EQ(DbExecute(&cursor), 0) << ErrorText(cursor.returnCode);
+    EXPECT_STREQ(out, "whole b");
+    EXPECT_EQ(messageIndicator, 0);
+    for (size_t i = 0; i < sizeof guarded; i++) {
+        if (i < 16 || i >= 24) {
+            EXPECT_EQ(guarded[i], '#') << i;
+        }
+    }
+    EXPECT_STREQ(pipeName, name.c_str());
+    ASSERT_EQ(DbExecute(&cursor), 0) << ErrorText(cursor.returnCode);
+    EXPECT_EQ(messageIndicator, -1);
+    ASSERT_EQ(DbBindByName(&cursor, ":retval", -1, out, 8, TEXT_TYPE, -1, nullptr, nullptr, -1, -1), 0);
+    EXPECT_NE(DbExecute(&cursor), 0);
+    EXPECT_EQ(cursor.returnCode, DB_NULL_FETCHED);
+    DbCloseCursor(&cursor);
+    EXPECT_TRUE(admin.Exec("DROP SCHEMA vantrel_test CASCADE"));
+}
+
 }
