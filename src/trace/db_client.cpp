@@ -122,7 +122,9 @@ void Remember(LogonArea *logon, unsigned short number, const char *text)
     logon->nextErrorSlot = (slot + 1) % DB_ERROR_SLOTS;
 }
 
-// A failure found by the client: its number goes to the area, its text to the logon.
+// A failure found by the client: its number goes to the area, its text to the logon. Returns 1,
+// the operations' failure result, so an operation can end with "return ClientFailure(...)";
+// the inner helpers, which report success as 1, use "return !ClientFailure(...)".
 int ClientFailure(uint16_t *returnCode, LogonArea *logon, unsigned number, const char *text)
 {
     *returnCode = (uint16_t)number;
@@ -132,6 +134,7 @@ int ClientFailure(uint16_t *returnCode, LogonArea *logon, unsigned number, const
 
 // A failed ODBC call: reads every diagnostic record of the handle, makes the error number
 // (Oracle's own where the driver gives it, else from the SQLSTATE) and remembers the text.
+// Returns 1 like ClientFailure.
 int OdbcFailure(uint16_t *returnCode, LogonArea *logon, SQLSMALLINT handleType, SQLHANDLE handle, int isOracle)
 {
     char text[DB_ERROR_TEXT_SIZE] = "";
@@ -580,6 +583,9 @@ int DbParse(CursorArea *cursor, const char *statement, long length, int deferMod
     FreeStatements(cursor);
     cursor->isParsed = 0;
     memset(cursor->binds, 0, sizeof cursor->binds);
+    if (!statement)
+        return ClientFailure(&cursor->returnCode, cursor->logon, DB_ERROR_BLOCK_NOT_SUPPORTED,
+                             "No statement was given to parse.");
     size_t size = length < 0 ? strlen(statement) : (size_t)length;
     char error[BLOCK_ERROR_SIZE];
     LogonArea *logon = cursor->logon;
