@@ -124,6 +124,18 @@ TEST_F(DbClient, LogOnTakesTheWholeStringOrASeparatePassword)
     EXPECT_NE(logon.connection, nullptr);
 }
 
+TEST_F(DbClient, PasswordMayHoldSlashAndAtSign)
+{
+    // The data source follows the last '@'; the password runs from the first '/' up to it.
+    TestDbSession admin(true);
+    ASSERT_TRUE(admin.Exec("DROP ROLE IF EXISTS vantrel_odd_password"));
+    ASSERT_TRUE(admin.Exec("CREATE ROLE vantrel_odd_password LOGIN PASSWORD 'p@ss/w@rd'")) << admin.LastError();
+    std::string connect = "vantrel_odd_password/p@ss/w@rd@" + TestEnv("VANTREL_DSN");
+    EXPECT_EQ(DbLogOn(&logon, hostArea, connect.c_str(), -1, nullptr, -1, 0), 0) << ErrorText(logon.returnCode);
+    DbLogOff(&logon);
+    EXPECT_TRUE(admin.Exec("DROP ROLE vantrel_odd_password"));
+}
+
 TEST_F(DbClient, TraceBlockReceivesMessagesInOrderThenNull)
 {
     OpenTraceCursor(&messageIndicator);
