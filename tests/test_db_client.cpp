@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include <windows.h>
+
 #include "db_client.h"
 #include "test_db.h"
 #include "test_env.h"
@@ -500,4 +502,77 @@ TEST_F(DbClient, WholeBlockPathBindsEveryPositionInputOutput)
     EXPECT_TRUE(admin.Exec("DROP SCHEMA vantrel_test CASCADE"));
 }
 
+TEST_F(DbClient, PutRefusesLongMessagesAndWaitsForRoomThenFailsClearly)
+{
+    // The client is the sender here: vantrel.put through the block adapter with two arguments.
+    LogOn();
+    std::string name = UniquePipeName("dbput");
+    static char putPipe[64], text[4096], result[8];
+    short resultIndicator = 0;
+    strcpy(putPipe, name.c_str());
+    ASSERT_EQ(DbOpenCursor(&cursor, &logon, nullptr, -1, 0, nullptr, -2), 0);
+    ASSERT_EQ(DbParse(&cursor, "BEGIN :r := vantrel.put(:p, :m, 1); END;", -1, 1, 2), 0) << ErrorText(cursor.returnCode);
+    ASSERT_EQ(DbBindByName(&cursor, ":p", -1, putPipe, sizeof putPipe, TEXT_TYPE, -1, nullptr, nullptr, -1, -1), 0);
+    ASSERT_EQ(DbBindByName(&cursor, ":m", -1, text, sizeof text, TEXT_TYPE, -1, nullptr, nullptr, -1, -1), 0);
+    ASSERT_EQ(DbBindByName(&cursor, ":r", -1, result, sizeof result, TEXT_TYPE, -1, &resultIndicator, nullptr, -1, -1), 0);
+
+    // 1001 two-byte characters: fewer than 2000 characters, more than the reader's 2000 bytes.
+    text[0] = 0;
+    for (int i = 0; i < 1001; i++)
+        strcat(text, "\xC3\xA9");
+    EXPECT_NE(DbExecute(&cursor), 0);
+    EXPECT_EQ(cursor.returnCode, 36001u);
+    EXPECT_NE(ErrorText(cursor.returnCode).find("longer than 2000 bytes; not sent"), std::string::npos)
+        << ErrorText(cursor.returnCode);
+
+    // Fill the pipes' shared room with 2000-character messages until put gives up after its
+    // one-second wait.
+    memset(text, 'x', 2000);
+    text[2000] = 0;
+    int sent = 0;
+    double waited = 0;
+    while (sent < 50) {
+        auto before = std::chrono::steady_clock::now();
+        if (DbExecute(&cursor) != 0) {
+            waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
+            break;
+        }
+        sent++;
+    }
+    EXPECT_GE(sent, 1);
+    EXPECT_LT(sent, 50);
+    EXPECT_GE(waited, 0.9);
+    EXPECT_EQ(cursor.returnCode, 36001u);
+    std::string full = ErrorText(cursor.returnCode);
+    EXPECT_NE(full.find("is full; nobody read it for 1 seconds; message not sent"), std::string::npos) << full;
+    EXPECT_NE(full.find("SQLSTATE P0001"), std::string::npos) << full;
+
+    // While a sender waits, a reader taking one message lets it through.
+    struct Waiter {
+        static DWORD WINAPI Run(void *parameter)
+        {
+            std::string *pipeName = (std::string *)parameter;
+            TestDbSession sender;
+            // As long as the others: a short one would still find room.
+            bool ok = sender.Exec("SELECT vantrel.put(?, ?, 10)", {*pipeName, std::string(2000, 'W')});
+            return ok ? 1 : 0;
+        }
+    };
+    HANDLE thread = CreateThread(nullptr, 0, Waiter::Run, &name, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    Sleep(1500);
+    TestDbSession reader;
+    EXPECT_EQ(WaitForSingleObject(thread, 0), (DWORD)WAIT_TIMEOUT) << "the sender did not wait";
+    EXPECT_EQ(reader.SelectText("SELECT length(vantrel.get(?))", {name}), "2000");
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), (DWORD)WAIT_OBJECT_0);
+    DWORD threadResult = 0;
+    GetExitCodeThread(thread, &threadResult);
+    CloseHandle(thread);
+    EXPECT_EQ(threadResult, 1u);
+    // Everything sent arrives, in order, the waiting one last.
+    for (int i = 1; i < sent; i++)
+        EXPECT_EQ(reader.SelectText("SELECT length(vantrel.get(?))", {name}), "2000");
+    EXPECT_EQ(reader.SelectText("SELECT vantrel.get(?)", {name}), std::string(2000, 'W'));
+    EXPECT_EQ(reader.SelectText("SELECT vantrel.get(?)", {name}), "<null>");
+}
 }
