@@ -30,6 +30,7 @@ struct OwnerRecord {
     LRESULT connectResult = 0;      // what the Connect command answers
     int paints = 0;
     int erases = 0;
+    int ticks = 0;                  // poll timer ticks delivered
 };
 OwnerRecord owner;
 
@@ -38,6 +39,7 @@ LRESULT CALLBACK OwnerStandInProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_TIMER:
         if (wParam == TRACE_TIMER_ID) {
+            owner.ticks++;
             if (PollTrace() == 0)
                 SetSpying(0);
             return 0;
@@ -388,16 +390,19 @@ TEST_F(TracePoller, PausedSpoolFileGetsNothing)
 namespace {
 
 struct ErrorBoxView {
-    bool timerWasSet = true;
     int spying = -1;
     std::string title;
+    int ticksAtOpen = 0;
+    int ticksAtClose = -1;
 };
+ErrorBoxView view;
 
-// Answers a box only after a while, so that poll ticks would have time to arrive while it is up.
+// Answers a box only after many poll periods, so ticks would have time to arrive while it is up.
 HWND lateBox = nullptr;
 void CALLBACK PressOkLate(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
+    view.ticksAtClose = owner.ticks;
     BoxAnswerer::PressButton(lateBox, IDOK);
 }
 
@@ -409,6 +414,11 @@ struct ServerFailure {
     const char *repairIt;           // run afterwards, also when the test fails
     const char *serverText;         // part of the server's message the box must show
 };
+
+void PrintTo(const ServerFailure &failure, std::ostream *out)
+{
+    *out << failure.name;
+}
 
 class TracePollerServerFailure : public TracePoller, public ::testing::WithParamInterface<ServerFailure> {
 protected:
@@ -429,9 +439,9 @@ TEST_P(TracePollerServerFailure, ShowsServerTextThenSpyingIsOffWithoutNestedBoxe
     Send("before the failure");
     ASSERT_TRUE(PumpUntil([] { return ListLines().size() == 1; }, 5000));
 
-    ErrorBoxView view;
-    answerer.Handle([&view](HWND box, const SeenBox &) {
-        view.timerWasSet = PollTimerWasSet();
+    view = ErrorBoxView();
+    answerer.Handle([](HWND box, const SeenBox &) {
+        view.ticksAtOpen = owner.ticks;
         view.spying = programState.spying;
         view.title = WindowTitle(programState.mainWindow);
         // Keep the box up for many poll periods.
@@ -450,8 +460,9 @@ TEST_P(TracePollerServerFailure, ShowsServerTextThenSpyingIsOffWithoutNestedBoxe
     EXPECT_EQ(box.icon, "warning");
     EXPECT_EQ(box.owner, programState.mainWindow);
     EXPECT_NE(box.text.find(GetParam().serverText), std::string::npos) << box.text;
-    // The box came while spying was still on, with the timer already gone.
-    EXPECT_FALSE(view.timerWasSet);
+    // The box came while spying was still on, with the timer already stopped: no tick arrived
+    // while it was up.
+    EXPECT_EQ(view.ticksAtClose, view.ticksAtOpen);
     EXPECT_EQ(view.spying, 1);
     EXPECT_EQ(view.title, "Vantrel *");
     // Once it is closed, spying is off.
@@ -464,14 +475,15 @@ TEST_P(TracePollerServerFailure, ShowsServerTextThenSpyingIsOffWithoutNestedBoxe
 INSTANTIATE_TEST_SUITE_P(
     RealFailures, TracePollerServerFailure,
     ::testing::Values(
+        // The box must show the server's own words.
         ServerFailure{"FunctionRenamed",
                       "ALTER FUNCTION vantrel.get(text) RENAME TO get_hidden_by_test",
                       "DO $$BEGIN IF to_regprocedure('vantrel.get_hidden_by_test(text)') IS NOT NULL THEN "
                       "ALTER FUNCTION vantrel.get_hidden_by_test(text) RENAME TO get; END IF; END$$",
-                      "vantrel.get"},
+                      "function vantrel.get(text) does not exist"},
         ServerFailure{"SessionEndedByServer",
                       "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = ?", nullptr,
-                      "terminat"}),
+                      "terminating connection due to administrator command"}),
     [](const ::testing::TestParamInfo<ServerFailure> &info) { return std::string(info.param.name); });
 
 TEST_F(TracePoller, NullFetchedWithoutIndicatorIsTreatedAsSuccess)
@@ -591,4 +603,25 @@ TEST_F(TracePoller, PollRepaintsMainWindowOnlyWhenLineOrIndicatorChanged)
         EXPECT_EQ(owner.erases, 0);
         EXPECT_EQ(programState.indicatorState, c.indicatorAfter);
     }
+}
+
+TEST_F(TracePoller, TimerThatCannotBeSetWarnsAndClosesTheCursor)
+{
+    // Window timers can only be set on this process's windows: with the desktop window (owned
+    // by another process) as owner, the real SetTimer fails.
+    HWND ownWindow = programState.mainWindow;
+    programState.mainWindow = GetDesktopWindow();
+    answerer.Answer(IDOK);
+    programState.spying = SetSpying(1);
+    programState.mainWindow = ownWindow;
+
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(answerer.Seen()[0].caption, "Error");
+    EXPECT_EQ(answerer.Seen()[0].text, "Unable to set periodic timer event");
+    EXPECT_EQ(answerer.Seen()[0].icon, "warning");
+    EXPECT_EQ(programState.spying, 0);
+    EXPECT_EQ(programState.indicatorState, INDICATOR_OFF);
+    // Nothing will ever poll that cursor: it is closed at once.
+    EXPECT_EQ(programState.cursorArea.logon, nullptr);
+    EXPECT_NE(DbExecute(&programState.cursorArea), 0);
 }
