@@ -2,7 +2,7 @@
 // line to the trace list, write it to a spool file) beside a bare ODBC loop that runs the same
 // server function prepared once, in the same run and on the same pipe.
 // Connection from VANTREL_DSN, VANTREL_DB_USER and VANTREL_DB_PASSWORD (tools/bench sets them).
-// Usage: poll_step [steps]   (default 2000 steps of each kind, in batches the pipe can hold)
+// Usage: poll_step [steps]   (default 2000: half with a message, half on the empty pipe, for each side)
 #include <windows.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -162,31 +162,38 @@ void CreateHiddenWindows(void)
                                            2, 2, 636, 400, programState.mainWindow, nullptr, instance, nullptr);
 }
 
-// Per-call cost of each timed batch. The median over batches is the figure: other programs on
-// a shared machine slow some batches down, and the median lets those pass.
+// Cost of each timed call. The median is the figure: other programs on a shared machine slow
+// some calls down, and the median lets those pass.
 struct Totals {
-    std::vector<double> batchMicroseconds;
-    int calls = 0;
+    std::vector<double> microseconds;
     int received = 0;
-    void Add(double seconds)
-    {
-        batchMicroseconds.push_back(seconds * 1e6 / BATCH);
-        calls += BATCH;
-    }
+    int Calls() const { return (int)microseconds.size(); }
     double Median() const
     {
-        std::vector<double> sorted = batchMicroseconds;
+        std::vector<double> sorted = microseconds;
         std::sort(sorted.begin(), sorted.end());
         return sorted.empty() ? 0 : sorted[sorted.size() / 2];
     }
     double Mean() const
     {
         double sum = 0;
-        for (double x : batchMicroseconds)
+        for (double x : microseconds)
             sum += x;
-        return batchMicroseconds.empty() ? 0 : sum / batchMicroseconds.size();
+        return microseconds.empty() ? 0 : sum / microseconds.size();
     }
 };
+
+// Times one call of each kind, one right after the other, so both meet the same machine load.
+void TimePair(Totals &poll, Totals &bareTotals, BareReader &bare)
+{
+    double start = Seconds();
+    PollTrace();
+    double middle = Seconds();
+    bareTotals.received += BareStep(bare);
+    double end = Seconds();
+    poll.microseconds.push_back((middle - start) * 1e6);
+    bareTotals.microseconds.push_back((end - middle) * 1e6);
+}
 
 }
 
@@ -238,37 +245,21 @@ int main(int argc, char **argv)
             BareStep(bare);
     }
 
-    // Batches alternate, so drift of the machine load hits both sides alike.
+    // Each batch of messages is shared: the poll step and the bare loop take turns on the pipe.
     Totals pollFull, bareFull, pollEmpty, bareEmpty;
     int linesBefore = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
     for (int b = 0; b < batches; b++) {
         SendBatch(sender, b * BATCH);
-        double start = Seconds();
-        for (int i = 0; i < BATCH; i++)
-            PollTrace();
-        pollFull.Add(Seconds() - start);
-
-        SendBatch(sender, b * BATCH);
-        start = Seconds();
-        for (int i = 0; i < BATCH; i++)
-            bareFull.received += BareStep(bare);
-        bareFull.Add(Seconds() - start);
-
-        // The pipe is empty now: the same two loops when nothing arrives.
-        start = Seconds();
-        for (int i = 0; i < BATCH; i++)
-            PollTrace();
-        pollEmpty.Add(Seconds() - start);
-
-        start = Seconds();
-        for (int i = 0; i < BATCH; i++)
-            bareEmpty.received += BareStep(bare);
-        bareEmpty.Add(Seconds() - start);
+        for (int i = 0; i < BATCH / 2; i++)
+            TimePair(pollFull, bareFull, bare);
+        // The pipe is empty now: the same pair when nothing arrives.
+        for (int i = 0; i < BATCH / 2; i++)
+            TimePair(pollEmpty, bareEmpty, bare);
     }
     pollFull.received = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0) - linesBefore;
 
     // Where a step's time goes beyond the execute: each platform call of the step, alone.
-    const int parts = pollFull.calls;
+    const int parts = pollFull.Calls();
     char line[MESSAGE_BUFFER_SIZE];
     lstrcpynA(line, sender.message, sizeof line);
     double start = Seconds();
@@ -312,9 +303,10 @@ int main(int argc, char **argv)
     Release(sender.put);
     Release(bare.get);
 
-    std::printf("poll step vs bare ODBC execute of SELECT vantrel.get(?): %d calls each, %d-character messages\n",
-                pollFull.calls, MESSAGE_LENGTH);
-    std::printf("per call, median of %d batches of %d (mean in brackets)\n", batches, BATCH);
+    std::printf("poll step vs bare ODBC execute of SELECT vantrel.get(?): %d calls each with a %d-character message, "
+                "%d each on the empty pipe\n",
+                pollFull.Calls(), MESSAGE_LENGTH, pollEmpty.Calls());
+    std::printf("per call: median (mean)\n");
     std::printf("  with a message:  poll step %7.1f us (%7.1f)   bare %7.1f us (%7.1f)   ratio %.2f\n",
                 pollFull.Median(), pollFull.Mean(), bareFull.Median(), bareFull.Mean(),
                 pollFull.Median() / bareFull.Median());
@@ -325,7 +317,7 @@ int main(int argc, char **argv)
                 "repaint %.1f us; all of them in a step's order %.1f us\n",
                 addSeconds * 1e6 / parts, caretSeconds * 1e6 / parts, spoolSeconds * 1e6 / parts,
                 repaintSeconds * 1e6 / parts, togetherSeconds * 1e6 / parts);
-    if (pollFull.received != pollFull.calls || bareFull.received != bareFull.calls || bareEmpty.received != 0) {
+    if (pollFull.received != pollFull.Calls() || bareFull.received != bareFull.Calls() || bareEmpty.received != 0) {
         std::fprintf(stderr, "poll_step: a timed call did not get the message it should have\n");
         return 1;
     }
