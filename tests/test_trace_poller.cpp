@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -477,6 +478,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The box must show the server's own words.
         ServerFailure{"FunctionRenamed",
+                      "DROP FUNCTION IF EXISTS vantrel.get_hidden_by_test(text); "
                       "ALTER FUNCTION vantrel.get(text) RENAME TO get_hidden_by_test",
                       "DO $$BEGIN IF to_regprocedure('vantrel.get_hidden_by_test(text)') IS NOT NULL THEN "
                       "ALTER FUNCTION vantrel.get_hidden_by_test(text) RENAME TO get; END IF; END$$",
@@ -571,12 +573,22 @@ TEST_F(TracePoller, SpyingWhileNotConnectedAsksFirst)
     }
 }
 
-TEST_F(TracePoller, PollRepaintsMainWindowOnlyWhenLineOrIndicatorChanged)
+TEST_F(TracePoller, RepaintsMainWindowWhenLineOrIndicatorChanged)
 {
     // Paints reach only a visible window.
     TearDown();
     Start(true);
-    StartSpying();
+    PumpMessages(50);
+    UpdateWindow(programState.mainWindow);
+    owner.paints = 0;
+    owner.erases = 0;
+    programState.timerInterval = 60000;
+    SpyingCommand();
+    ASSERT_EQ(programState.spying, 1);
+    // The Spying command repaints everything, background included, before it returns.
+    EXPECT_GT(owner.paints, 0);
+    EXPECT_GT(owner.erases, 0);
+
     struct Case {
         const char *name;
         const char *message;        // nullptr: empty pipe
@@ -624,4 +636,60 @@ TEST_F(TracePoller, TimerThatCannotBeSetWarnsAndClosesTheCursor)
     // Nothing will ever poll that cursor: it is closed at once.
     EXPECT_EQ(programState.cursorArea.logon, nullptr);
     EXPECT_NE(DbExecute(&programState.cursorArea), 0);
+}
+
+TEST(ProgramState, StartsDisconnectedNotSpyingNotSpoolingOnPipeVantrel)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    // Dirty every byte first: a reset must not depend on a fresh process.
+    FillMemory(&programState, sizeof programState, 0x5A);
+    ResetProgramState(instance, "scott/tiger@trace");
+
+    const ProgramState &state = programState;
+    EXPECT_EQ(state.instance, instance);
+    EXPECT_STREQ(state.connectString, "scott/tiger@trace");
+    EXPECT_STREQ(state.pipeName, "VANTREL");
+    EXPECT_EQ(state.connected, 0);
+    EXPECT_EQ(state.spying, 0);
+    EXPECT_EQ(state.indicatorState, INDICATOR_OFF);
+    EXPECT_EQ(state.timerInterval, 500u);
+    EXPECT_EQ(state.timerId, 0u);
+    EXPECT_EQ(state.statusHeight, 24);
+    EXPECT_EQ(state.buttonSize, 22);
+    EXPECT_EQ(state.activeSpoolFile, HFILE_ERROR);
+    EXPECT_EQ(state.pausedSpoolFile, HFILE_ERROR);
+    EXPECT_EQ(state.pipeIndicator, 0);
+    EXPECT_EQ(state.messageIndicator, 0);
+    EXPECT_STREQ(state.messageText, "");
+    EXPECT_STREQ(state.displayName, "");
+    EXPECT_STREQ(state.spoolPath, "");
+    EXPECT_EQ(state.mainWindow, nullptr);
+    EXPECT_EQ(state.listFont, nullptr);
+    EXPECT_EQ(state.logonArea.connection, nullptr);
+    EXPECT_EQ(state.cursorArea.logon, nullptr);
+    unsigned char zero[sizeof state.hostArea] = {};
+    EXPECT_EQ(memcmp(state.hostArea, zero, sizeof zero), 0);
+    OPENFILENAMEA empty = {};
+    EXPECT_EQ(memcmp(&state.saveFileDialog, &empty, sizeof empty), 0);
+
+    // The fields whose widths other parts and the database library rely on.
+    EXPECT_EQ(sizeof state.pipeName, 2001u);
+    EXPECT_EQ(sizeof state.messageText, 2001u);
+    EXPECT_EQ(sizeof state.pipeIndicator, 2u);
+    EXPECT_EQ(sizeof state.messageIndicator, 2u);
+    EXPECT_EQ(sizeof state.timerInterval, 4u);
+    EXPECT_EQ(sizeof state.displayName, 256u);
+    EXPECT_EQ(sizeof state.hostArea, 256u);
+    EXPECT_EQ(sizeof state.spoolPath, 1024u);
+    EXPECT_EQ(sizeof state.spoolFileTitle, 256u);
+    // displayName gets the connect string less its password: it must never be the smaller.
+    EXPECT_LE(sizeof state.connectString, sizeof state.displayName);
+
+    // A command line longer than the buffer is cut and terminated, never written past it.
+    std::string longLine(600, 'u');
+    ResetProgramState(instance, longLine.c_str());
+    EXPECT_EQ(std::string(state.connectString), longLine.substr(0, sizeof state.connectString - 1));
+    EXPECT_STREQ(state.pipeName, "VANTREL");
+    ResetProgramState(instance, nullptr);
+    EXPECT_STREQ(state.connectString, "");
 }
