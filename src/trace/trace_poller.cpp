@@ -46,9 +46,9 @@ int AppendTraceLine(const char *text)
 
 // A write counts as done only when every byte went out: a short write would leave a cut line
 // in the file with nobody told.
-bool WriteAll(HFILE file, const char *bytes, UINT length)
+int WriteAll(HFILE file, const char *bytes, UINT length)
 {
-    return _lwrite(file, bytes, length) == length;
+    return _lwrite(file, bytes, length) == length ? 1 : 0;
 }
 
 // Appends the message and its line ending to the active spool file. On failure the file is
