@@ -180,11 +180,13 @@ protected:
         });
     }
 
-    // Queues the answer to the next error box, noting whether the mouse was still captured.
+    // Queues the answer to the next error box, noting whether the mouse was still captured and
+    // whether the password was still held while the box waited for the user.
     void AnswerErrorBox()
     {
         answerer.Handle([this](HWND box, const SeenBox &) {
             captureAtBox = GetCapture();
+            secretHeldAtBox = !AllZero(programState.connectString, sizeof programState.connectString);
             BoxAnswerer::PressButton(box, IDOK);
         });
     }
@@ -229,6 +231,7 @@ protected:
     TestDbSession admin{true};
     std::string user, password, dsn;
     HWND captureAtBox = (HWND)-1;
+    bool secretHeldAtBox = true;
 };
 
 }
@@ -296,6 +299,7 @@ TEST_F(LogonTest, FailedLogonShowsOracleErrorAndLeavesNotConnected)
         AnswerDialog(c.entry);
         AnswerErrorBox();
         captureAtBox = (HWND)-1;
+        secretHeldAtBox = true;
         EXPECT_EQ(ConnectCommand(), CONNECT_NOT_MADE);
 
         ASSERT_FALSE(answerer.Seen().empty());
@@ -305,6 +309,7 @@ TEST_F(LogonTest, FailedLogonShowsOracleErrorAndLeavesNotConnected)
         EXPECT_NE(box.text.find(c.serverWords), std::string::npos) << box.text;
         EXPECT_EQ(box.owner, programState.mainWindow);
         EXPECT_EQ(captureAtBox, nullptr) << "mouse still captured while the box was up";
+        EXPECT_FALSE(secretHeldAtBox) << "connectString still held the password while the box was up";
         EXPECT_EQ(programState.connected, 0);
         EXPECT_EQ(programState.spying, 0);
         EXPECT_TRUE(SessionsBecome(0)) << "the earlier logon must be closed";
