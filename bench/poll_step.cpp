@@ -258,42 +258,30 @@ int main(int argc, char **argv)
     }
     pollFull.received = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0) - linesBefore;
 
-    // Where a step's time goes beyond the execute: each platform call of the step, alone.
+    // Where a step's time goes beyond the execute: its window and file calls, each kind alone,
+    // then all of them in a step's order.
     const int parts = pollFull.Calls();
     char line[MESSAGE_BUFFER_SIZE];
     lstrcpynA(line, sender.message, sizeof line);
-    double start = Seconds();
-    for (int i = 0; i < parts; i++)
-        SendMessageA(programState.listBox, LB_ADDSTRING, 0, (LPARAM)line);
-    double addSeconds = Seconds() - start;
-    int last = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0) - 1;
-    start = Seconds();
-    for (int i = 0; i < parts; i++)
-        SendMessageA(programState.listBox, LB_SETCARETINDEX, (WPARAM)(last - i % 2), MAKELPARAM(FALSE, 0));
-    double caretSeconds = Seconds() - start;
-    start = Seconds();
+    Totals add, caret, spool, repaint, together;
     for (int i = 0; i < parts; i++) {
-        _lwrite(programState.activeSpoolFile, line, (UINT)lstrlenA(line));
-        _lwrite(programState.activeSpoolFile, "\r\n", 2);
-    }
-    double spoolSeconds = Seconds() - start;
-    start = Seconds();
-    for (int i = 0; i < parts; i++) {
-        InvalidateRect(programState.mainWindow, nullptr, FALSE);
-        UpdateWindow(programState.mainWindow);
-    }
-    double repaintSeconds = Seconds() - start;
-    // The same calls in the order of a step, without the execute.
-    start = Seconds();
-    for (int i = 0; i < parts; i++) {
+        double t0 = Seconds();
         int index = (int)SendMessageA(programState.listBox, LB_ADDSTRING, 0, (LPARAM)line);
+        double t1 = Seconds();
+        SendMessageA(programState.listBox, LB_SETCARETINDEX, (WPARAM)index, MAKELPARAM(FALSE, 0));
+        double t2 = Seconds();
         _lwrite(programState.activeSpoolFile, line, (UINT)lstrlenA(line));
         _lwrite(programState.activeSpoolFile, "\r\n", 2);
-        SendMessageA(programState.listBox, LB_SETCARETINDEX, (WPARAM)index, MAKELPARAM(FALSE, 0));
+        double t3 = Seconds();
         InvalidateRect(programState.mainWindow, nullptr, FALSE);
         UpdateWindow(programState.mainWindow);
+        double t4 = Seconds();
+        add.microseconds.push_back((t1 - t0) * 1e6);
+        caret.microseconds.push_back((t2 - t1) * 1e6);
+        spool.microseconds.push_back((t3 - t2) * 1e6);
+        repaint.microseconds.push_back((t4 - t3) * 1e6);
+        together.microseconds.push_back((t4 - t0) * 1e6);
     }
-    double togetherSeconds = Seconds() - start;
 
     programState.spying = SetSpying(0);
     if (programState.activeSpoolFile != HFILE_ERROR)
@@ -313,10 +301,11 @@ int main(int argc, char **argv)
     std::printf("  empty pipe:      poll step %7.1f us (%7.1f)   bare %7.1f us (%7.1f)   ratio %.2f\n",
                 pollEmpty.Median(), pollEmpty.Mean(), bareEmpty.Median(), bareEmpty.Mean(),
                 pollEmpty.Median() / bareEmpty.Median());
-    std::printf("  parts of a step: LB_ADDSTRING %.1f us, LB_SETCARETINDEX %.1f us, spool write %.1f us, "
-                "repaint %.1f us; all of them in a step's order %.1f us\n",
-                addSeconds * 1e6 / parts, caretSeconds * 1e6 / parts, spoolSeconds * 1e6 / parts,
-                repaintSeconds * 1e6 / parts, togetherSeconds * 1e6 / parts);
+    std::printf("  a step's window and file calls without the execute: %.1f us (%.1f)\n", together.Median(),
+                together.Mean());
+    std::printf("    LB_ADDSTRING %.1f us, LB_SETCARETINDEX %.1f us, spool write and CRLF %.1f us, "
+                "InvalidateRect and UpdateWindow %.1f us\n",
+                add.Median(), caret.Median(), spool.Median(), repaint.Median());
     if (pollFull.received != pollFull.Calls() || bareFull.received != bareFull.Calls() || bareEmpty.received != 0) {
         std::fprintf(stderr, "poll_step: a timed call did not get the message it should have\n");
         return 1;
