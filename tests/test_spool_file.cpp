@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "box_answerer.h"
+#include "deferred_action.h"
 #include "program_state.h"
 #include "resource.h"
 #include "spool_file.h"
@@ -67,24 +67,6 @@ bool FileIsHeldOpen(const std::string &path)
         return GetLastError() == ERROR_SHARING_VIOLATION;
     CloseHandle(probe);
     return false;
-}
-
-// Runs an action once from the thread's message loop (the modal loop of an open dialog).
-std::function<void()> pendingAction;
-
-void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(nullptr, timer);
-    std::function<void()> action = std::move(pendingAction);
-    pendingAction = nullptr;
-    if (action)
-        action();
-}
-
-void RunFromDialogLoop(std::function<void()> action)
-{
-    pendingAction = std::move(action);
-    SetTimer(nullptr, 0, 20, RunPendingAction);
 }
 
 // Appends through a spool handle the way the poll step does.
