@@ -14,7 +14,11 @@
 #include "program_state.h"
 #include "resource.h"
 #include "spool_file.h"
+#include "status_layout.h"
+#include "test_db.h"
+#include "test_env.h"
 #include "test_window.h"
+#include "trace_poller.h"
 
 namespace {
 
@@ -353,6 +357,159 @@ TEST_F(SpoolFileTest, FileThatCannotBeCreatedIsReportedAndEndsSpooling)
     EXPECT_EQ(programState.activeSpoolFile, HFILE_ERROR);
     EXPECT_EQ(programState.pausedSpoolFile, HFILE_ERROR);
     EXPECT_FALSE(FileIsHeldOpen(good)) << "the former file is closed before the new one is tried";
+}
+
+
+// Text of the status strip's spooling pane for the current state.
+std::string SpoolPane()
+{
+    StatusFacts facts = {};
+    facts.spooling = programState.activeSpoolFile != HFILE_ERROR || programState.pausedSpoolFile != HFILE_ERROR;
+    facts.spoolPath = programState.spoolPath;
+    char text[STATUS_TEXT_SIZE] = "";
+    FormatPaneText(2, facts, text, sizeof text);
+    return text;
+}
+
+std::vector<std::string> ListLines()
+{
+    std::vector<std::string> lines;
+    int count = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; i++) {
+        std::string line((size_t)SendMessageA(programState.listBox, LB_GETTEXTLEN, i, 0) + 1, '\0');
+        line.resize((size_t)SendMessageA(programState.listBox, LB_GETTEXT, i, (LPARAM)&line[0]));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Spooling while the real poll step receives messages from the private database. Each test
+// calls PollTrace itself, once per message, as the timer would.
+class SpoolWhilePolling : public SpoolFileTest {
+protected:
+    void SetUp() override
+    {
+        SpoolFileTest::SetUp();
+        ASSERT_TRUE(sender_.Connected()) << sender_.LastError();
+        std::string connect = TestConnectString();
+        ASSERT_EQ(DbLogOn(&programState.logonArea, programState.hostArea, connect.c_str(), -1, nullptr, -1, 0), 0)
+            << "log on failed with " << programState.logonArea.returnCode;
+        programState.connected = 1;
+        pipe_ = UniquePipeName("SPOOL");
+        lstrcpynA(programState.pipeName, pipe_.c_str(), sizeof programState.pipeName);
+        programState.timerInterval = 60000;   // no tick arrives unless a test waits for one
+        programState.spying = SetSpying(1);
+        ASSERT_EQ(programState.spying, 1);
+    }
+
+    void TearDown() override
+    {
+        if (programState.spying == 1)
+            programState.spying = SetSpying(0);
+        SpoolFileTest::TearDown();
+    }
+
+    // Sends one message and runs one poll step that receives it.
+    void Receive(const std::string &message)
+    {
+        ASSERT_TRUE(sender_.SendTrace(pipe_, message)) << sender_.LastError();
+        ASSERT_EQ(PollTrace(), 1);
+    }
+
+    TestDbSession sender_;
+    std::string pipe_;
+};
+
+// UTF-8 text of the characters U+0080 to U+00FF: the database hands the program these bytes.
+std::string HighLatin1AsUtf8()
+{
+    std::string text;
+    for (int c = 0x80; c <= 0xFF; c++) {
+        text += (char)(0xC0 | (c >> 6));
+        text += (char)(0x80 | (c & 0x3F));
+    }
+    return text;
+}
+
+TEST_F(SpoolWhilePolling, ChosenFileReceivesEveryPolledLineByteForByte)
+{
+    EXPECT_EQ(SpoolPane(), "Not spooling");
+    SpoolingCommand();
+    MSG posted;
+    ASSERT_TRUE(PeekMessageA(&posted, programState.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    ASSERT_EQ(LOWORD(posted.wParam), IDM_SPOOLTO);
+    std::string path = PathOf("polled.trc");
+    ChooseFile(path);
+    SpoolToCommand();
+    ASSERT_NE(programState.activeSpoolFile, HFILE_ERROR);
+    EXPECT_EQ(SpoolPane(), "Spooling to \"" + path + "\"");
+
+    std::string longLine;
+    for (int i = 0; i < 2000; i++)
+        longLine += (char)('!' + i % 94);
+    const std::vector<std::string> messages = {
+        "plain line",
+        longLine,
+        HighLatin1AsUtf8(),
+        "\xD0\x96 \xE2\x82\xAC \xF0\x9F\x98\x80 tab\there 'single' \"double\" back\\slash",
+    };
+    std::string expected;
+    for (const std::string &message : messages) {
+        Receive(message);
+        expected += message + "\r\n";
+    }
+    ExpectAllBoxesAnswered();
+    EXPECT_EQ(ListLines(), messages);
+    EXPECT_EQ(ReadFileBytes(path), expected);
+}
+
+TEST_F(SpoolWhilePolling, PausedLinesStayInTheListAndResumeAppendsAfterTheLastWrittenLine)
+{
+    std::string path = PathOf("paused.log");
+    WriteFileBytes(path, "contents from before\r\n");
+    ChooseFile(path);
+    answerer_.Answer(IDYES);   // replace it
+    SpoolToCommand();
+    ASSERT_NE(programState.activeSpoolFile, HFILE_ERROR);
+    EXPECT_EQ(ReadFileBytes(path), "");
+
+    Receive("one");
+    SpoolingCommand();
+    EXPECT_EQ(SpoolPane(), "Spooling to \"" + path + "\"") << "a pause reads the same in the strip";
+    Receive("while paused 1");
+    Receive("while paused 2");
+    SpoolingCommand();
+    Receive("two");
+
+    ExpectAllBoxesAnswered();
+    EXPECT_EQ(ListLines(), (std::vector<std::string>{"one", "while paused 1", "while paused 2", "two"}));
+    EXPECT_EQ(ReadFileBytes(path), "one\r\ntwo\r\n");
+}
+
+TEST_F(SpoolWhilePolling, WriteFailureOnAFullDeviceEndsSpoolingWhilePollingGoesOn)
+{
+    // Z: is the machine's root under Wine: /dev/full takes the create and fails every write.
+    // The dialog does not count a device as an existing file, so it asks no replace question.
+    ChooseFile("Z:\\dev\\full");
+    SpoolToCommand();
+    ASSERT_NE(programState.activeSpoolFile, HFILE_ERROR);
+
+    answerer_.Answer(IDOK);
+    Receive("not on disk");
+    ASSERT_EQ(answerer_.Seen().size(), 2u);
+    const SeenBox &failure = answerer_.Seen().back();
+    EXPECT_EQ(failure.caption, "Error");
+    EXPECT_EQ(failure.text, "Error writing to spool file");
+    EXPECT_EQ(failure.icon, "warning");
+    EXPECT_EQ(programState.activeSpoolFile, HFILE_ERROR);
+    EXPECT_EQ(programState.pausedSpoolFile, HFILE_ERROR);
+    EXPECT_EQ(SpoolPane(), "Not spooling");
+
+    Receive("later line");
+    ExpectAllBoxesAnswered();
+    EXPECT_EQ(answerer_.Seen().size(), 2u) << "later lines are not written anywhere, so no second warning";
+    EXPECT_EQ(programState.spying, 1);
+    EXPECT_EQ(ListLines(), (std::vector<std::string>{"not on disk", "later line"}));
 }
 
 }
