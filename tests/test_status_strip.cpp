@@ -1,10 +1,15 @@
 // The status strip: pane geometry and texts by table, and the real main window's paint read back
 // on its pixels.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "box_answerer.h"
+#include "main_window.h"
+#include "program_state.h"
 #include "status_layout.h"
 
 namespace {
@@ -168,4 +173,188 @@ TEST(PaneTexts, LongSpoolPathIsCutToTheBufferAndNothingPastItIsWritten)
     char untouched = '#';
     FormatPaneText(0, facts, &untouched, 0);
     EXPECT_EQ(untouched, '#');
+}
+
+namespace {
+
+HINSTANCE Instance(void)
+{
+    return GetModuleHandleA(nullptr);
+}
+
+// The real main window, shown, with the Connect dialog it opens at once cancelled.
+class PaintedWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProgramState(Instance(), "");
+        ASSERT_TRUE(RegisterMainWindowClass(Instance()));
+        answerer_.Answer(IDCANCEL);
+        window_ = CreateMainWindow(Instance());
+        ASSERT_NE(window_, nullptr);
+        SetWindowPos(window_, HWND_TOP, 40, 40, 700, 400, SWP_SHOWWINDOW);
+        UpdateWindow(window_);
+        ASSERT_TRUE(PumpUntil([&] { return answerer_.Pending() == 0; }, 5000));
+        PumpMessages(50);
+    }
+
+    void TearDown() override
+    {
+        if (window_ != nullptr && IsWindow(window_))
+            DestroyWindow(window_);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        UnregisterClassA(MAIN_WINDOW_CLASS, Instance());
+        ResetProgramState(Instance(), "");
+    }
+
+    StatusGeometry Geometry(void)
+    {
+        RECT client;
+        GetClientRect(window_, &client);
+        return ComputeStatusGeometry({(int)client.left, (int)client.top, (int)client.right, (int)client.bottom}, 24, 22);
+    }
+
+    // Paints the client black first, so that only what the paint handler draws shows afterwards.
+    void RepaintOverBlack(void)
+    {
+        HDC dc = GetDC(window_);
+        RECT client;
+        GetClientRect(window_, &client);
+        FillRect(dc, &client, (HBRUSH)GetStockObject(BLACK_BRUSH));
+        ReleaseDC(window_, dc);
+        InvalidateRect(window_, nullptr, FALSE);
+        UpdateWindow(window_);
+    }
+
+    COLORREF Pixel(int x, int y)
+    {
+        HDC dc = GetDC(window_);
+        COLORREF colour = GetPixel(dc, x, y);
+        ReleaseDC(window_, dc);
+        return colour;
+    }
+
+    // First and last column of a rectangle that hold a dark (text) pixel; -1 when none does.
+    void DarkColumns(const RECT &rect, int *first, int *last)
+    {
+        HDC dc = GetDC(window_);
+        *first = *last = -1;
+        for (int x = rect.left; x < rect.right; x++)
+            for (int y = rect.top; y < rect.bottom; y++) {
+                COLORREF c = GetPixel(dc, x, y);
+                if (GetRValue(c) < 96 && GetGValue(c) < 96 && GetBValue(c) < 96) {
+                    if (*first < 0)
+                        *first = x;
+                    *last = x;
+                    break;
+                }
+            }
+        ReleaseDC(window_, dc);
+    }
+
+    HWND window_ = nullptr;
+    BoxAnswerer answerer_;
+};
+
+RECT Inner(const LayoutRect &pane)
+{
+    RECT rect = {pane.left + 4, pane.top + 2, pane.right - 4, pane.bottom - 2};
+    return rect;
+}
+
+}
+
+TEST_F(PaintedWindowTest, IndicatorIsFilledWithTheColourOfItsState)
+{
+    const struct {
+        int state;
+        COLORREF colour;
+        const char *name;
+    } cases[] = {
+        {INDICATOR_OFF, RGB(255, 0, 0), "red"},
+        {INDICATOR_WAITING, RGB(255, 255, 0), "yellow"},
+        {INDICATOR_RECEIVED, RGB(0, 255, 0), "green"},
+        {INDICATOR_OFF, RGB(255, 0, 0), "red again"},
+        {7, RGB(0, 255, 0), "any other value green"},
+    };
+    LayoutRect indicator = Geometry().indicator;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        programState.indicatorState = c.state;
+        RepaintOverBlack();
+        // The fill covers the rectangle inside the 2-pixel sunken edge, and only that.
+        EXPECT_EQ(Pixel((indicator.left + indicator.right) / 2, (indicator.top + indicator.bottom) / 2), c.colour);
+        EXPECT_EQ(Pixel(indicator.left + 2, indicator.top + 2), c.colour);
+        EXPECT_EQ(Pixel(indicator.right - 3, indicator.bottom - 3), c.colour);
+        EXPECT_NE(Pixel(indicator.left + 1, indicator.top + 1), c.colour);
+        EXPECT_NE(Pixel(indicator.right - 2, indicator.bottom - 2), c.colour);
+    }
+    programState.indicatorState = INDICATOR_OFF;
+}
+
+TEST_F(PaintedWindowTest, PanesAreFramedFilledAndAlignedAndTheListIsFramed)
+{
+    RepaintOverBlack();
+    StatusGeometry geometry = Geometry();
+    const COLORREF face = GetSysColor(COLOR_BTNFACE), shadow = GetSysColor(COLOR_BTNSHADOW),
+                   light = GetSysColor(COLOR_BTNHIGHLIGHT), black = RGB(0, 0, 0);
+    ASSERT_NE(face, black);
+
+    // The sunken frame around the list: shadow at the top left, light at the bottom right.
+    EXPECT_EQ(Pixel(geometry.listFrame.left, geometry.listFrame.top + 5), shadow);
+    EXPECT_EQ(Pixel(geometry.listFrame.right - 1, geometry.listFrame.bottom - 5), light);
+
+    for (int pane = 0; pane < STATUS_PANE_COUNT; pane++) {
+        SCOPED_TRACE("pane " + std::to_string(pane + 1));
+        LayoutRect outer = geometry.panes[pane];
+        RECT inner = Inner(outer);
+        int middle = (inner.top + inner.bottom) / 2;
+        // One-pixel sunken edge, then a margin of the window's own colour, then the fill.
+        EXPECT_EQ(Pixel(outer.left, middle), shadow);
+        EXPECT_EQ(Pixel(outer.right - 1, middle), light);
+        EXPECT_EQ(Pixel(inner.left, inner.top), face);
+        EXPECT_EQ(Pixel(inner.right - 1, inner.bottom - 1), face);
+        // Nothing of the strip is painted between the panes: the black stays.
+        EXPECT_EQ(Pixel(outer.right + 1, middle), black);
+
+        // "Not spying", "Not connected", "Not spooling" read from the left; "No lines" from the right.
+        int first = -1, last = -1;
+        DarkColumns(inner, &first, &last);
+        ASSERT_GE(first, 0) << "no text drawn";
+        if (pane < 3) {
+            EXPECT_LE(first - inner.left, 3);
+            EXPECT_GT(inner.right - 1 - last, 20);
+        } else {
+            EXPECT_LE(inner.right - 1 - last, 3);
+            EXPECT_GT(first - inner.left, 10);
+        }
+    }
+}
+
+TEST_F(PaintedWindowTest, WindowTooNarrowForThePanesStillPaints)
+{
+    // The platform keeps a window with a sizing frame wider than the panes need; without the
+    // frame and caption the client can be made as narrow as u <= 0 requires.
+    SetWindowLongA(window_, GWL_STYLE, GetWindowLongA(window_, GWL_STYLE) & ~(WS_THICKFRAME | WS_CAPTION));
+    for (int width : {120, 60, 52, 46, 20, 1}) {
+        SetWindowPos(window_, nullptr, 0, 0, width, 200, SWP_NOMOVE | SWP_NOZORDER);
+        RECT client;
+        GetClientRect(window_, &client);
+        int u = ((int)client.right - 46) / 7;
+        SCOPED_TRACE("client width " + std::to_string(client.right) + ", u " + std::to_string(u));
+        RepaintOverBlack();
+        PumpMessages(10);
+        // Still painted: the indicator, wherever it lands inside the window, is red.
+        LayoutRect indicator = Geometry().indicator;
+        int x = indicator.right - 3;
+        if (x >= 0 && x < client.right) {
+            EXPECT_EQ(Pixel(x, indicator.bottom - 3), RGB(255, 0, 0));
+        }
+        EXPECT_TRUE(IsWindow(window_));
+    }
+    RECT client;
+    GetClientRect(window_, &client);
+    EXPECT_LE(((int)client.right - 46) / 7, 0) << "the narrowest window must reach u <= 0";
 }

@@ -1,8 +1,7 @@
-// Program entry point.
-#include "program_state.h"
+// Program entry point: the platform's start-up code calls WinMain with the command-line tail.
+#include "main_window.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
 {
-    ResetProgramState(instance, commandLine);
-    return 0;
+    return RunProgram(instance, commandLine, showCommand);
 }
