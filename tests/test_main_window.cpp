@@ -662,10 +662,12 @@ TEST(ProgramStart, TraceListThatCannotBeCreatedEndsTheProgramAndKeepsTheStoredPe
     WriteTimerSpeed(777);
     BoxAnswerer answerer;
     answerer.Answer(IDOK);
+    // A command line far longer than connectString holds: kept cut, never written past it.
+    std::string commandLine = TestConnectString() + std::string(400, 'z');
     int exitCode;
     {
         CreationVeto veto("ListBox");
-        exitCode = RunProgram(Instance(), TestConnectString().c_str(), SW_SHOWNORMAL);
+        exitCode = RunProgram(Instance(), commandLine.c_str(), SW_SHOWNORMAL);
     }
     EXPECT_EQ(exitCode, 0);
     // One box, owned by the main window; no Connect dialog and no logon.
@@ -677,6 +679,8 @@ TEST(ProgramStart, TraceListThatCannotBeCreatedEndsTheProgramAndKeepsTheStoredPe
     EXPECT_EQ(answerer.Seen()[0].owner, programState.mainWindow);
     EXPECT_EQ(programState.connected, 0);
     EXPECT_EQ(programState.logonArea.connection, nullptr);
+    EXPECT_EQ(std::string(programState.connectString), commandLine.substr(0, CONNECT_STRING_SIZE - 1));
+    EXPECT_STREQ(programState.displayName, "");
     // The period was never read, so the stored one is left as the user had it.
     DWORD stored = 0;
     EXPECT_TRUE(ReadTimerSpeed(&stored));
