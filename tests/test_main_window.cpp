@@ -591,7 +591,8 @@ TEST_F(MainWindowTest, ClosingWhileSpyingAndSpoolingReleasesEverythingAndStoresT
 
         EXPECT_EQ(programState.spying, 0);
         EXPECT_EQ(programState.indicatorState, INDICATOR_OFF);
-        EXPECT_EQ(programState.cursorArea.isOpen, 0);
+        EXPECT_EQ(programState.cursorArea.logon, nullptr);
+        EXPECT_EQ(programState.logonArea.connection, nullptr);
         EXPECT_EQ(programState.connected, 0);
         EXPECT_FALSE(IsWindow(list));
         EXPECT_FALSE(IsWindow(button));
