@@ -38,6 +38,18 @@ LRESULT CALLBACK RecordPostedCommand(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(commandHook, code, wParam, lParam);
 }
 
+// Line count of the trace list at each WM_PAINT of the main window: what the strip showed.
+std::vector<int> paintedCounts;
+HHOOK paintHook = nullptr;
+
+LRESULT CALLBACK RecordPaint(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && call->message == WM_PAINT && call->hwnd == programState.mainWindow)
+        paintedCounts.push_back((int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0));
+    return CallNextHookEx(paintHook, code, wParam, lParam);
+}
+
 // The exit code of the last quit message the pump took, or -1.
 WPARAM quitCode = (WPARAM)-1;
 
@@ -431,10 +443,14 @@ TEST_F(MainWindowTest, ShortcutsTypedIntoTheListArriveAsTheirCommands)
     // Select "beta" with the caret on it.
     SendMessageA(programState.listBox, LB_SETSEL, TRUE, 1);
     SendMessageA(programState.listBox, LB_SETCARETINDEX, 1, 0);
+    paintHook = SetWindowsHookExA(WH_CALLWNDPROC, RecordPaint, nullptr, GetCurrentThreadId());
     for (const Shortcut &shortcut : shortcuts) {
         SCOPED_TRACE(shortcut.name);
         ASSERT_TRUE(MakeForeground());
+        PumpProgram(50);
         postedCommands.clear();
+        paintedCounts.clear();
+        int countBefore = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
         answerer_.Clear();
         if (shortcut.answer != 0)
             answerer_.Answer(shortcut.answer);
@@ -452,7 +468,12 @@ TEST_F(MainWindowTest, ShortcutsTypedIntoTheListArriveAsTheirCommands)
         } else {
             EXPECT_TRUE(answerer_.Seen().empty());
         }
+        // The strip is repainted as the command arrives, before it runs: after Delete it still
+        // shows the count from before.
+        ASSERT_FALSE(paintedCounts.empty());
+        EXPECT_EQ(paintedCounts.front(), countBefore);
     }
+    UnhookWindowsHookEx(paintHook);
     // The commands ran: Copy put "beta" on the clipboard, Delete removed it.
     ASSERT_TRUE(OpenClipboard(window_));
     HANDLE data = GetClipboardData(CF_TEXT);
