@@ -10,9 +10,11 @@
 #include "box_answerer.h"
 #include "connect_text.h"
 #include "logon.h"
+#include "main_window.h"
 #include "program_state.h"
 #include "resource.h"
 #include "settings_probe.h"
+#include "status_layout.h"
 #include "test_db.h"
 #include "test_env.h"
 #include "test_window.h"
@@ -410,4 +412,124 @@ TEST_F(LogonTest, SpyingWhileNotConnectedStartsOnlyAfterTheDialogLogsOn)
     ASSERT_TRUE(PumpUntil([] { return ListCount() == 1; }, 3000));
     EXPECT_EQ(ListLine(0), "hello through the logon");
     ExpectSecretGone(password);
+}
+
+// The whole program in this process: it logs on at start (from the command line, or through the
+// Connect dialog its window opens), and after Spy a message sent to its pipe appears in the list.
+namespace {
+
+struct ProgramDriver {
+    TestDbSession *sender = nullptr;
+    std::string message;
+    int step = 0;                 // 0 wait for the logon, 1 wait for spying, 2 wait for the line, 3 done
+    DWORD start = 0;
+    std::string connectionPane;   // the strip's connection pane once logged on
+    std::string pipe;
+    std::string line;
+};
+
+ProgramDriver driver;
+
+std::string ConnectionPane(void)
+{
+    StatusFacts facts = {};
+    facts.spying = programState.spying;
+    facts.connected = programState.connected;
+    facts.pipeName = programState.pipeName;
+    facts.displayName = programState.displayName;
+    facts.spoolPath = programState.spoolPath;
+    char text[512] = "";
+    FormatPaneText(1, facts, text, sizeof text);
+    return text;
+}
+
+// Runs inside the program's own message loop (and the Connect dialog's) as a thread timer.
+void CALLBACK DriveProgram(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND window = programState.mainWindow;
+    if (window == nullptr || driver.step == 3)
+        return;
+    if (GetTickCount() - driver.start > 10000) {
+        driver.step = 3;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return;
+    }
+    switch (driver.step) {
+    case 0:
+        if (programState.connected) {
+            driver.connectionPane = ConnectionPane();
+            driver.pipe = programState.pipeName;
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_SPYING, 0), 0);
+            driver.step = 1;
+        }
+        break;
+    case 1:
+        if (programState.spying) {
+            driver.sender->SendTrace(driver.pipe, driver.message);
+            driver.step = 2;
+        }
+        break;
+    case 2:
+        if (ListCount() >= 1) {
+            driver.line = ListLine(0);
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+            driver.step = 3;
+        }
+        break;
+    }
+}
+
+void RunDrivenProgram(TestDbSession &sender, const std::string &commandLine, const std::string &message)
+{
+    driver = ProgramDriver();
+    driver.sender = &sender;
+    driver.message = message;
+    driver.start = GetTickCount();
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, DriveProgram);
+    RunProgram(GetModuleHandleA(nullptr), commandLine.c_str(), SW_SHOWNORMAL);
+    KillTimer(nullptr, timer);
+}
+
+}
+
+TEST(WholeProgram, LogsOnAtStartAndShowsPipeMessagesAfterSpy)
+{
+    ASSERT_FALSE(TestEnv("VANTREL_DSN").empty()) << "run through tools/test";
+    std::string user = TestEnv("VANTREL_DB_USER"), password = TestEnv("VANTREL_DB_PASSWORD");
+    std::string dsn = TestEnv("VANTREL_DSN");
+    TestDbSession sender(true);
+    ASSERT_TRUE(sender.Connected()) << sender.LastError();
+    DeleteSettingsKey();
+
+    {
+        SCOPED_TRACE("command line");
+        BoxAnswerer answerer;
+        RunDrivenProgram(sender, TestConnectString(), "from the command-line logon");
+        EXPECT_TRUE(answerer.Seen().empty()) << "no dialog or box: " << answerer.Seen()[0].caption;
+        EXPECT_EQ(driver.connectionPane, "Connected to " + user + "@" + dsn);
+        EXPECT_EQ(driver.pipe, "VANTREL");
+        EXPECT_EQ(driver.line, "from the command-line logon");
+        EXPECT_FALSE(SettingsKeyContains(password));
+    }
+    {
+        SCOPED_TRACE("Connect dialog at start");
+        std::string pipe = UniquePipeName("START");
+        BoxAnswerer answerer;
+        answerer.Handle([&](HWND dialog, const SeenBox &) {
+            SetDlgItemTextA(dialog, IDC_USERNAME, user.c_str());
+            SetDlgItemTextA(dialog, IDC_PASSWORD, password.c_str());
+            SetDlgItemTextA(dialog, IDC_DATABASE, dsn.c_str());
+            SetDlgItemTextA(dialog, IDC_PIPENAME, pipe.c_str());
+            BoxAnswerer::PressButton(dialog, IDOK);
+        });
+        RunDrivenProgram(sender, "", "from the dialog's logon");
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].caption, "Connect");
+        EXPECT_EQ(driver.connectionPane, "Connected to " + user + "@" + dsn);
+        EXPECT_EQ(driver.pipe, pipe);
+        EXPECT_EQ(driver.line, "from the dialog's logon");
+        EXPECT_EQ(StoredSettingText("Pipe"), pipe);
+        EXPECT_FALSE(SettingsKeyContains(password));
+    }
+    DeleteSettingsKey();
 }
