@@ -1,9 +1,16 @@
 // Reads a running Vantrel from outside, as another program would: its title, its trace list and
 // the clipboard. Used by the end-to-end script.
 //   vantrel_probe title | count | lines | clipboard
+//   vantrel_probe dialog CAPTION              prints "open" when a dialog with that caption is up
+//   vantrel_probe dialog-text CAPTION ID      prints a control's text
+//   vantrel_probe dialog-set CAPTION ID TEXT  sets a control's text
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -40,6 +47,30 @@ void PrintLine(HWND list, int index)
 int main(int argc, char **argv)
 {
     const char *what = argc > 1 ? argv[1] : "lines";
+    // Bytes exactly as read: no CR added before each line feed.
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (strncmp(what, "dialog", 6) == 0) {
+        if (argc < 3)
+            return 2;
+        HWND dialog = FindWindowA("#32770", argv[2]);
+        if (dialog == nullptr)
+            return 1;
+        if (strcmp(what, "dialog") == 0) {
+            printf("open\n");
+            return 0;
+        }
+        if (argc < 4)
+            return 2;
+        HWND control = GetDlgItem(dialog, atoi(argv[3]));
+        if (control == nullptr)
+            return 1;
+        if (strcmp(what, "dialog-set") == 0)
+            return SendMessageA(control, WM_SETTEXT, 0, (LPARAM)(argc > 4 ? argv[4] : "")) ? 0 : 1;
+        char text[4096] = "";
+        SendMessageA(control, WM_GETTEXT, sizeof text, (LPARAM)text);
+        printf("%s\n", text);
+        return 0;
+    }
     if (strcmp(what, "clipboard") == 0) {
         if (!OpenClipboard(nullptr))
             return 3;
