@@ -3,141 +3,20 @@
 // server function prepared once, in the same run and on the same pipe.
 // Connection from VANTREL_DSN, VANTREL_DB_USER and VANTREL_DB_PASSWORD (tools/bench sets them).
 // Usage: poll_step [steps]   (default 2000: half with a message, half on the empty pipe, for each side)
-#include <windows.h>
-#include <sql.h>
-#include <sqlext.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include "program_state.h"
+#include "bench_support.h"
 #include "trace_poller.h"
+
+const char *benchName = "poll_step";
 
 namespace {
 
 const int BATCH = 40;               // an orafce pipe holds about 50 messages of 100 characters
-const int MESSAGE_LENGTH = 100;
-
-std::string Env(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-double Seconds(void)
-{
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (double)now.QuadPart / (double)frequency.QuadPart;
-}
-
-void Fail(const char *what, SQLSMALLINT type, SQLHANDLE handle)
-{
-    SQLCHAR state[6] = "", text[1024] = "";
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    if (handle != SQL_NULL_HANDLE)
-        SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length);
-    std::fprintf(stderr, "poll_step: %s failed: %s %s\n", what, (char *)state, (char *)text);
-    std::exit(1);
-}
-
-// A plain ODBC connection with one statement prepared on it, for the sender and the bare loop.
-struct OdbcStatement {
-    SQLHENV environment = SQL_NULL_HENV;
-    SQLHDBC connection = SQL_NULL_HDBC;
-    SQLHSTMT statement = SQL_NULL_HSTMT;
-};
-
-OdbcStatement Prepare(const char *sql)
-{
-    OdbcStatement s;
-    std::string dsn = Env("VANTREL_DSN"), user = Env("VANTREL_DB_USER"), password = Env("VANTREL_DB_PASSWORD");
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &s.environment);
-    SQLSetEnvAttr(s.environment, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, s.environment, &s.connection);
-    if (!SQL_SUCCEEDED(SQLConnect(s.connection, (SQLCHAR *)dsn.c_str(), SQL_NTS, (SQLCHAR *)user.c_str(), SQL_NTS,
-                                  (SQLCHAR *)password.c_str(), SQL_NTS)))
-        Fail("connect", SQL_HANDLE_DBC, s.connection);
-    SQLAllocHandle(SQL_HANDLE_STMT, s.connection, &s.statement);
-    if (!SQL_SUCCEEDED(SQLPrepare(s.statement, (SQLCHAR *)sql, SQL_NTS)))
-        Fail("prepare", SQL_HANDLE_STMT, s.statement);
-    return s;
-}
-
-void Release(OdbcStatement &s)
-{
-    SQLFreeHandle(SQL_HANDLE_STMT, s.statement);
-    SQLDisconnect(s.connection);
-    SQLFreeHandle(SQL_HANDLE_DBC, s.connection);
-    SQLFreeHandle(SQL_HANDLE_ENV, s.environment);
-}
-
-// Sends messages with vantrel.put, untimed, so that each timed call finds one waiting.
-struct Sender {
-    OdbcStatement put;
-    char pipe[MESSAGE_BUFFER_SIZE] = "";
-    char message[MESSAGE_BUFFER_SIZE] = "";
-    SQLLEN pipeLength = SQL_NTS;
-    SQLLEN messageLength = SQL_NTS;
-};
-
-void StartSender(Sender &sender, const char *pipe)
-{
-    sender.put = Prepare("SELECT vantrel.put(?, ?)");
-    lstrcpynA(sender.pipe, pipe, sizeof sender.pipe);
-    SQLBindParameter(sender.put.statement, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 2000, 0, sender.pipe, 0,
-                     &sender.pipeLength);
-    SQLBindParameter(sender.put.statement, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 2000, 0, sender.message, 0,
-                     &sender.messageLength);
-}
+const int MESSAGE_LENGTH = BENCH_MESSAGE_LENGTH;
 
 void SendBatch(Sender &sender, int first)
 {
-    for (int i = 0; i < BATCH; i++) {
-        std::snprintf(sender.message, sizeof sender.message, "%08d ", first + i);
-        for (int c = 9; c < MESSAGE_LENGTH; c++)
-            sender.message[c] = (char)('a' + (first + i + c) % 26);
-        sender.message[MESSAGE_LENGTH] = '\0';
-        if (!SQL_SUCCEEDED(SQLExecute(sender.put.statement)))
-            Fail("vantrel.put", SQL_HANDLE_STMT, sender.put.statement);
-        SQLFreeStmt(sender.put.statement, SQL_CLOSE);
-    }
-}
-
-// The bare loop: SELECT vantrel.get(?) prepared once, executed and fetched per call.
-struct BareReader {
-    OdbcStatement get;
-    char pipe[MESSAGE_BUFFER_SIZE] = "";
-    char result[MESSAGE_BUFFER_SIZE] = "";
-    SQLLEN pipeLength = SQL_NTS;
-    SQLLEN resultLength = 0;
-};
-
-void StartBareReader(BareReader &reader, const char *pipe)
-{
-    reader.get = Prepare("SELECT vantrel.get(?)");
-    lstrcpynA(reader.pipe, pipe, sizeof reader.pipe);
-    SQLBindParameter(reader.get.statement, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 2000, 0, reader.pipe, 0,
-                     &reader.pipeLength);
-    SQLBindCol(reader.get.statement, 1, SQL_C_CHAR, reader.result, sizeof reader.result, &reader.resultLength);
-}
-
-// Returns 1 when a message came back.
-int BareStep(BareReader &reader)
-{
-    if (!SQL_SUCCEEDED(SQLExecute(reader.get.statement)))
-        Fail("bare execute", SQL_HANDLE_STMT, reader.get.statement);
-    if (!SQL_SUCCEEDED(SQLFetch(reader.get.statement)))
-        Fail("bare fetch", SQL_HANDLE_STMT, reader.get.statement);
-    SQLFreeStmt(reader.get.statement, SQL_CLOSE);
-    return reader.resultLength != SQL_NULL_DATA && reader.result[0] != '\0';
+    for (int i = 0; i < BATCH; i++)
+        SendMessageNumber(sender, first + i);
 }
 
 LRESULT CALLBACK HiddenOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -161,27 +40,6 @@ void CreateHiddenWindows(void)
                                                LBS_EXTENDEDSEL | LBS_DISABLENOSCROLL,
                                            2, 2, 636, 400, programState.mainWindow, nullptr, instance, nullptr);
 }
-
-// Cost of each timed call. The median is the figure: other programs on a shared machine slow
-// some calls down, and the median lets those pass.
-struct Totals {
-    std::vector<double> microseconds;
-    int received = 0;
-    int Calls() const { return (int)microseconds.size(); }
-    double Median() const
-    {
-        std::vector<double> sorted = microseconds;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted.empty() ? 0 : sorted[sorted.size() / 2];
-    }
-    double Mean() const
-    {
-        double sum = 0;
-        for (double x : microseconds)
-            sum += x;
-        return microseconds.empty() ? 0 : sum / microseconds.size();
-    }
-};
 
 // Times one call of each kind, one right after the other, so both meet the same machine load.
 void TimePair(Totals &poll, Totals &bareTotals, BareReader &bare)
