@@ -61,7 +61,7 @@ inline void FormatBenchMessage(char *text, size_t size, int n)
     text[BENCH_MESSAGE_LENGTH] = '\0';
 }
 
-// Cost of each timed call. The median is the figure: other programs on a shared machine slow
+// Cost of each timed call (in microseconds unless a program says otherwise). The median is the figure: other programs on a shared machine slow
 // some calls down, and the median lets those pass.
 struct Totals {
     std::vector<double> microseconds;
