@@ -162,14 +162,6 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-void CloseSpoolFile(HFILE &file)
-{
-    if (file != HFILE_ERROR) {
-        _lclose(file);
-        file = HFILE_ERROR;
-    }
-}
-
 void DeleteBrush(HBRUSH &brush)
 {
     if (brush != nullptr) {
@@ -204,8 +196,8 @@ void OnDestroy(void)
         programState.connected = 0;
     }
 
-    CloseSpoolFile(programState.activeSpoolFile);
-    CloseSpoolFile(programState.pausedSpoolFile);
+    CloseSpoolFile(&programState.activeSpoolFile);
+    CloseSpoolFile(&programState.pausedSpoolFile);
 
     DeleteBrush(programState.redBrush);
     DeleteBrush(programState.yellowBrush);

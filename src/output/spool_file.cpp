@@ -27,14 +27,6 @@ const char SPOOL_FILTER[] = "Trace files (*.trc)\0*.trc\0"
                             "List files (*.lst;*.lis)\0*.lst;*.lis\0"
                             "All files (*.*)\0*.*\0";
 
-void CloseSpoolFile(HFILE *file)
-{
-    if (*file != HFILE_ERROR) {
-        _lclose(*file);
-        *file = HFILE_ERROR;
-    }
-}
-
 // Only these fields are set: the rest keep what the previous run stored (the filter index
 // in particular, so the type chosen last is offered first).
 void FillSaveFileDialog(void)
@@ -51,6 +43,14 @@ void FillSaveFileDialog(void)
     dialog->lpstrTitle = "Spool To";
 }
 
+}
+
+void CloseSpoolFile(HFILE *file)
+{
+    if (*file != HFILE_ERROR) {
+        _lclose(*file);
+        *file = HFILE_ERROR;
+    }
 }
 
 LRESULT SpoolToCommand(void)

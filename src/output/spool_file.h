@@ -5,6 +5,8 @@
 #include <windows.h>
 
 LRESULT SpoolToCommand(void);
+// Closes a spool file handle if it is open and marks it none.
+void CloseSpoolFile(HFILE *file);
 LRESULT SpoolingCommand(void);
 
 #endif

@@ -6,6 +6,7 @@
 #include "logon.h"
 #include "program_state.h"
 #include "resource.h"
+#include "spool_file.h"
 
 const char TRACE_BLOCK[] = "DECLARE rc VARCHAR2(2000); BEGIN rc:=vantrel.get(:p_nam); :retval:=rc; END;";
 
@@ -60,8 +61,7 @@ void SpoolTraceLine(const char *text)
         return;
     if (WriteAll(file, text, (UINT)lstrlenA(text)) && WriteAll(file, "\r\n", 2))
         return;
-    _lclose(file);
-    programState.activeSpoolFile = HFILE_ERROR;
+    CloseSpoolFile(&programState.activeSpoolFile);
     MessageBoxA(programState.mainWindow, "Error writing to spool file", "Error", MB_OK | MB_ICONWARNING);
 }
 

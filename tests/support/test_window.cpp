@@ -2,6 +2,7 @@
 #include "test_window.h"
 
 #include "program_state.h"
+#include "spool_file.h"
 
 namespace {
 
@@ -43,10 +44,8 @@ void DestroyTestWindows(void)
         DbCloseCursor(&programState.cursorArea);
         DbLogOff(&programState.logonArea);
     }
-    if (programState.activeSpoolFile != HFILE_ERROR)
-        _lclose(programState.activeSpoolFile);
-    if (programState.pausedSpoolFile != HFILE_ERROR)
-        _lclose(programState.pausedSpoolFile);
+    CloseSpoolFile(&programState.activeSpoolFile);
+    CloseSpoolFile(&programState.pausedSpoolFile);
     if (programState.mainWindow != nullptr)
         DestroyWindow(programState.mainWindow);
     ResetProgramState(GetModuleHandleA(nullptr), "");
