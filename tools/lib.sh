@@ -145,6 +145,10 @@ INI
 
 stop_database() {
     [ -n "${PG_POSTMASTER_PID:-}" ] || return 0
+    # A fault test may have stopped and started the server: stop the one running now.
+    if [ -f "$PGDATA_DIR/postmaster.pid" ]; then
+        PG_POSTMASTER_PID=$(head -1 "$PGDATA_DIR/postmaster.pid")
+    fi
     kill -INT "$PG_POSTMASTER_PID" 2>/dev/null
     local i
     for i in $(seq 100); do kill -0 "$PG_POSTMASTER_PID" 2>/dev/null || break; sleep 0.1; done
