@@ -8,9 +8,13 @@
 #include "resource.h"
 #include "settings_store.h"
 
+#include <cstring>
+
 namespace {
 
 const char DEFAULT_PIPE_NAME[] = "VANTREL32";
+const char USER_NAME_REFUSED[] = "The user name cannot contain \"/\" or \"@\".";
+const char DATABASE_REFUSED[] = "The database name cannot contain \"@\".";
 
 ConnectFields *FieldsOf(HWND dialog)
 {
@@ -42,6 +46,18 @@ INT_PTR OnConnectInit(HWND dialog, ConnectFields *fields)
     return FALSE;   // the focus has been set
 }
 
+// The log on takes the password after the first "/" and the database after the last "@": a user
+// name holding either, or a database holding "@", would be split in the wrong place and sent to
+// the wrong server or with the wrong password. Such a field is refused and gets the focus back.
+int FieldIsRefused(HWND dialog, int control, const char *text, const char *characters, const char *message)
+{
+    if (strpbrk(text, characters) == nullptr)
+        return 0;
+    MessageBoxA(dialog, message, "Error", MB_OK | MB_ICONWARNING);
+    SetFocus(GetDlgItem(dialog, control));
+    return 1;
+}
+
 void OnConnectOk(HWND dialog)
 {
     ConnectFields *fields = FieldsOf(dialog);
@@ -49,6 +65,12 @@ void OnConnectOk(HWND dialog)
     GetDlgItemTextA(dialog, IDC_PASSWORD, fields->password, sizeof fields->password);
     GetDlgItemTextA(dialog, IDC_DATABASE, fields->database, sizeof fields->database);
     GetDlgItemTextA(dialog, IDC_PIPENAME, fields->pipe, sizeof fields->pipe);
+
+    if (FieldIsRefused(dialog, IDC_USERNAME, fields->user, "/@", USER_NAME_REFUSED) ||
+        FieldIsRefused(dialog, IDC_DATABASE, fields->database, "@", DATABASE_REFUSED)) {
+        SecureZeroMemory(fields->password, sizeof fields->password);
+        return;   // the dialog stays open
+    }
 
     OpenSettingsKey(programState.instance, IDS_REGROOT, IDS_APPKEY, IDS_KEYCLASS);
     WriteSettingText(IDS_USER, fields->user);

@@ -40,8 +40,10 @@ int BuildConnectString(const char *user, const char *password, const char *datab
     size_t userLength = strlen(user);
     size_t passwordLength = strlen(password);
     size_t databaseLength = strlen(database);
+    // "u/p@ss" would be read as password "p" on database "ss"; "u/p@ss@" is read as meant.
+    int emptyDatabaseMark = databaseLength == 0 && memchr(password, '@', passwordLength) != nullptr;
     size_t needed = userLength + (passwordLength != 0 ? 1 + passwordLength : 0) +
-                    (databaseLength != 0 ? 1 + databaseLength : 0) + 1;
+                    (databaseLength != 0 ? 1 + databaseLength : 0) + (size_t)emptyDatabaseMark + 1;
     if (needed > size) {
         if (size != 0)
             out[0] = '\0';
@@ -60,6 +62,8 @@ int BuildConnectString(const char *user, const char *password, const char *datab
         memcpy(next, database, databaseLength);
         next += databaseLength;
     }
+    if (emptyDatabaseMark)
+        *next++ = '@';
     *next = '\0';
     return 1;
 }

@@ -11,8 +11,10 @@
 void DeriveDisplayName(const char *connect, char *out, size_t size);
 
 // Builds user, then "/" and the password when there is one, then "@" and the database when there
-// is one. Returns 1; returns 0 and leaves out empty (when size allows) if the text would not fit,
-// so a cut-off password or database is never tried.
+// is one. A password holding "@" with no database gets a lone "@" after it: the log on takes the
+// text after the last "@" as the database, and the end of the password must not become one.
+// Returns 1; returns 0 and leaves out empty (when size allows) if the text would not fit, so a
+// cut-off password or database is never tried.
 int BuildConnectString(const char *user, const char *password, const char *database, char *out, size_t size);
 
 #endif
