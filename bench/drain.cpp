@@ -52,6 +52,40 @@ double BareTimerRate(double seconds)
     return lastTime > firstTime ? (bareTicks - firstTicks) / (lastTime - firstTime) : 0;
 }
 
+struct ListCalls {
+    Totals add, caret;
+};
+
+// LB_ADDSTRING and LB_SETCARETINDEX on a bare list box in a bare shown window of the main
+// window's size: what the platform's list costs without any of the program's code.
+ListCalls BareListCalls(DWORD style, int lines)
+{
+    RECT frame;
+    GetWindowRect(programState.mainWindow, &frame);
+    HWND owner = CreateWindowExA(0, "VantrelBenchTimer", "", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
+                                 frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    RECT list;
+    GetClientRect(programState.listBox, &list);
+    HWND box = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | style, 2, 2, list.right, list.bottom, owner,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+    PumpWaitingMessages();
+    ListCalls calls;
+    char line[MESSAGE_BUFFER_SIZE];
+    for (int n = 0; n < lines; n++) {
+        FormatBenchMessage(line, sizeof line, n);
+        double t0 = Seconds();
+        int index = (int)SendMessageA(box, LB_ADDSTRING, 0, (LPARAM)line);
+        double t1 = Seconds();
+        SendMessageA(box, LB_SETCARETINDEX, (WPARAM)index, MAKELPARAM(FALSE, 0));
+        double t2 = Seconds();
+        calls.add.microseconds.push_back((t1 - t0) * 1e6);
+        calls.caret.microseconds.push_back((t2 - t1) * 1e6);
+    }
+    DestroyWindow(owner);
+    return calls;
+}
+
 struct SenderJob {
     std::string pipe;
     int messages = 0;
@@ -201,6 +235,19 @@ int main(int argc, char **argv)
         execute.microseconds.push_back((t4 - t3) * 1e6);
     }
     Release(reader.get);
+    // One request that waits for the display's answer (a pixel read back from the screen): what
+    // each wait for the X server costs on this machine at this moment.
+    Totals roundTrip;
+    HDC screen = GetDC(nullptr);
+    for (int i = 0; i < 50; i++) {
+        double t0 = Seconds();
+        GetPixel(screen, i, 0);
+        roundTrip.microseconds.push_back((Seconds() - t0) * 1e6);
+    }
+    ReleaseDC(nullptr, screen);
+    const DWORD programListStyle = WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL | LBS_DISABLENOSCROLL;
+    ListCalls bareList = BareListCalls(programListStyle, 100);
+    ListCalls bareListNoScroll = BareListCalls(LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL, 100);
 
     // Leave the user's stored period as it was: the destroy handler stores timerInterval.
     programState.timerInterval = storedPeriod;
@@ -220,6 +267,12 @@ int main(int argc, char **argv)
     std::printf("    of which, in the %s window: LB_ADDSTRING %.1f us, LB_SETCARETINDEX %.1f us, InvalidateRect "
                 "and UpdateWindow %.1f us; a bare execute of SELECT vantrel.get(?) %.1f us (medians of %d)\n",
                 shownWindow ? "shown" : "unshown", add.Median(), caret.Median(), repaint.Median(), execute.Median(), add.Calls());
+    std::printf("    one pixel read back from the display (a round trip to the X server): %.1f us\n",
+                roundTrip.Median());
+    std::printf("    a bare list of the same style in a bare shown window: LB_ADDSTRING %.1f us, LB_SETCARETINDEX %.1f us; "
+                "without its scroll bar: %.1f us, %.1f us (medians of %d)\n",
+                bareList.add.Median(), bareList.caret.Median(),
+                bareListNoScroll.add.Median(), bareListNoScroll.caret.Median(), bareList.add.Calls());
     std::printf("  bare SetTimer(..., 0): %.1f ticks per second (%.1f before, %.1f after, %.0f s each)\n", bare,
                 bareBefore, bareAfter, bareSeconds);
     std::printf("  ratio %.3f (goal at least 0.95)\n", bare > 0 ? drained / bare : 0);
