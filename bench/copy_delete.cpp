@@ -99,6 +99,37 @@ double TimeCopy(void (*copy)(void), const std::string &expected, int &sameText)
     return elapsed * 1e3;
 }
 
+// The two strategies alone, without the list: a block grown by each line's size plus 3 and locked
+// and unlocked each time, as Copy does, beside one block of the final size. Microseconds.
+void TimeAllocationsAlone(int lines, Totals &grown, Totals &once)
+{
+    const SIZE_T step = BENCH_MESSAGE_LENGTH + 3;
+    double t0 = Seconds();
+    HGLOBAL block = GlobalAlloc(COPY_BLOCK_FLAGS, 0);
+    SIZE_T size = 0;
+    for (int i = 0; i < lines && block != nullptr; i++) {
+        HGLOBAL larger = GlobalReAlloc(block, size + step, COPY_BLOCK_FLAGS);
+        if (larger == nullptr)
+            break;
+        block = larger;
+        size += step;
+        char *text = (char *)GlobalLock(block);
+        text[size - step] = 'x';
+        GlobalUnlock(block);
+    }
+    GlobalFree(block);
+    double t1 = Seconds();
+    block = GlobalAlloc(COPY_BLOCK_FLAGS, step * lines);
+    char *text = (char *)GlobalLock(block);
+    for (int i = 0; i < lines; i++)
+        text[step * i] = 'x';
+    GlobalUnlock(block);
+    GlobalFree(block);
+    double t2 = Seconds();
+    grown.microseconds.push_back((t1 - t0) * 1e6);
+    once.microseconds.push_back((t2 - t1) * 1e6);
+}
+
 void ProductCopy(void)
 {
     CopyCommand();
@@ -123,6 +154,10 @@ int main(int argc, char **argv)
         copy.microseconds.push_back(TimeCopy(ProductCopy, expected, sameText));
         oneAllocation.microseconds.push_back(TimeCopy(CopyWithOneAllocation, expected, sameText));
     }
+
+    Totals grownAlone, onceAlone;
+    for (int r = 0; r < rounds; r++)
+        TimeAllocationsAlone(lines, grownAlone, onceAlone);
 
     // Delete of every selected line, then the bare delete loop over a list filled the same way.
     double start = Seconds();
@@ -150,6 +185,8 @@ int main(int argc, char **argv)
                 copy.Mean(), copy.Calls());
     std::printf("  one allocation of final size: median %8.1f ms (mean %8.1f)   ratio %.2f\n",
                 oneAllocation.Median(), oneAllocation.Mean(), copy.Median() / oneAllocation.Median());
+    std::printf("  the allocations alone: grown per line %.1f us, one block %.1f us (medians)\n",
+                grownAlone.Median(), onceAlone.Median());
     std::printf("  clipboard text of both copies as expected: %s\n", sameText ? "yes" : "NO");
     std::printf("  Delete (shown window):        %8.1f ms, %.2f ms per line, %d lines left\n", deleteMs,
                 deleteMs / lines, leftAfterDelete);
