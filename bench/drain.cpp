@@ -3,7 +3,8 @@
 // from the pipe into the trace list, beside the ticks per second of a bare SetTimer(..., 0) in the
 // same process. The pipe holds only about 50 messages, so a sender thread on its own connection
 // keeps it topped up (vantrel.put waits while the pipe is full).
-// Usage: drain [messages [bare-timer-seconds]]   (default 10000 and 10)
+// Usage: drain [messages [bare-timer-seconds [hidden]]]   (default 10000 and 10; "hidden" leaves the
+//        main window unshown, to see what drawing costs)
 #include "bench_support.h"
 #include "resource.h"
 #include "trace_poller.h"
@@ -211,7 +212,7 @@ int main(int argc, char **argv)
 
     double bareAfter = BareTimerRate(bareSeconds);
 
-    // Where a tick's time goes in the %s window: the step's window calls without the execute,
+    // Where a tick's time goes in this window: the step's window calls without the execute,
     // each kind alone, and one bare execute on its own connection.
     Totals add, caret, repaint, execute;
     BareReader reader;
