@@ -12,13 +12,15 @@ HINSTANCE Instance(void)
     return GetModuleHandleA(nullptr);
 }
 
-void DrainQueue(void)
+}
+
+WPARAM programQuitCode = (WPARAM)-1;
+
+void DrainProgramQueue(void)
 {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     }
-}
-
 }
 
 bool PumpProgramUntil(const std::function<bool()> &condition, DWORD milliseconds)
@@ -28,8 +30,11 @@ bool PumpProgramUntil(const std::function<bool()> &condition, DWORD milliseconds
     for (;;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message != WM_QUIT)   // the destroy handler's quit: the test goes on
-                DispatchProgramMessage(shortcuts, &message);
+            if (message.message == WM_QUIT) {
+                programQuitCode = message.wParam;   // the destroy handler's quit: the test goes on
+                continue;
+            }
+            DispatchProgramMessage(shortcuts, &message);
         }
         if (condition())
             return true;
@@ -46,7 +51,7 @@ void PumpProgram(DWORD milliseconds)
 
 HWND StartProgramWindow(const std::string &commandLine, int showCommand)
 {
-    DrainQueue();
+    DrainProgramQueue();
     ResetProgramState(Instance(), commandLine.c_str());
     if (!RegisterMainWindowClass(Instance()))
         return nullptr;
@@ -65,7 +70,7 @@ void EndProgramWindow(void)
 {
     if (programState.mainWindow != nullptr && IsWindow(programState.mainWindow))
         DestroyWindow(programState.mainWindow);
-    DrainQueue();
+    DrainProgramQueue();
     UnregisterClassA(MAIN_WINDOW_CLASS, Instance());
     ResetProgramState(Instance(), "");
 }

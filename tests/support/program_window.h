@@ -18,8 +18,14 @@ HWND StartProgramWindow(const std::string &commandLine, int showCommand = SW_SHO
 // resets the program state.
 void EndProgramWindow(void);
 
+// Throws away every message waiting in the thread's queue.
+void DrainProgramQueue(void);
+
+// The exit code of the last WM_QUIT the pump took (a test may reset it to (WPARAM)-1 to wait for one).
+extern WPARAM programQuitCode;
+
 // Runs the thread's messages through the program's own dispatch until the condition holds or
-// the time is up; returns the condition.
+// the time is up; returns the condition. WM_QUIT is not dispatched, only noted in programQuitCode.
 bool PumpProgramUntil(const std::function<bool()> &condition, DWORD milliseconds);
 void PumpProgram(DWORD milliseconds);
 

@@ -38,6 +38,29 @@ std::string StoredSettingText(const char *name)
     return result;
 }
 
+bool StoredSettingNumber(const char *name, unsigned long *value)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, size = sizeof *value;
+    LONG status = RegQueryValueExA(key, name, nullptr, &type, (BYTE *)value, &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && type == REG_DWORD;
+}
+
+bool StoreSettingNumber(const char *name, unsigned long value)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    DWORD number = value;
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&number, sizeof number);
+    RegCloseKey(key);
+    return true;
+}
+
 namespace {
 
 bool BytesContain(const char *data, size_t size, const std::string &text)

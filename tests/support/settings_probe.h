@@ -16,6 +16,12 @@ void StoreSettingText(const char *name, const std::string &text);
 // The stored text of a value, or "<none>" when there is no such value (or no key).
 std::string StoredSettingText(const char *name);
 
+// Reads a REG_DWORD value; false when there is no key, no value or a value of another type.
+bool StoredSettingNumber(const char *name, unsigned long *value);
+
+// Stores a REG_DWORD value directly, creating the key if needed; false when the key cannot be made.
+bool StoreSettingNumber(const char *name, unsigned long value);
+
 // True when any value name or value data under the key (and its sub-keys) contains the text.
 bool SettingsKeyContains(const std::string &text);
 
