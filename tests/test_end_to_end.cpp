@@ -12,16 +12,18 @@
 #include <vector>
 
 #include "box_answerer.h"
+#include "clipboard_probe.h"
 #include "deferred_action.h"
 #include "main_window.h"
 #include "program_state.h"
+#include "program_window.h"
 #include "resource.h"
+#include "settings_probe.h"
 #include "test_db.h"
 #include "test_env.h"
 
 namespace {
 
-const char SETTINGS_KEY[] = "SOFTWARE\\ORACLE\\Vantrel 32-bit";
 const DWORD STEP_TIMEOUT = 15000;
 const DWORD RUN_TIMEOUT = 180000;
 
@@ -94,64 +96,12 @@ POINT CentreOnScreen(const RECT &rect, HWND window)
     return centre;
 }
 
-std::string ClipboardText()
-{
-    if (!OpenClipboard(nullptr))
-        return "<cannot open>";
-    std::string text = "<no text>";
-    HANDLE data = GetClipboardData(CF_TEXT);
-    const char *locked = data != nullptr ? (const char *)GlobalLock(data) : nullptr;
-    if (locked != nullptr) {
-        text.assign(locked);
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
-
-void SetClipboardText(const char *text)
-{
-    if (!OpenClipboard(nullptr))
-        return;
-    EmptyClipboard();
-    size_t size = strlen(text) + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    memcpy(GlobalLock(block), text, size);
-    GlobalUnlock(block);
-    SetClipboardData(CF_TEXT, block);
-    CloseClipboard();
-}
-
-std::vector<std::string> ListLines()
-{
-    std::vector<std::string> lines;
-    int count = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < count; i++) {
-        std::string line((size_t)SendMessageA(programState.listBox, LB_GETTEXTLEN, i, 0) + 1, '\0');
-        line.resize((size_t)SendMessageA(programState.listBox, LB_GETTEXT, i, (LPARAM)&line[0]));
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-int LineCount()
-{
-    return (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
-}
-
 void Select(std::initializer_list<int> indexes, int caret)
 {
     SendMessageA(programState.listBox, LB_SETSEL, FALSE, -1);
     for (int index : indexes)
         SendMessageA(programState.listBox, LB_SETSEL, TRUE, index);
     SendMessageA(programState.listBox, LB_SETCARETINDEX, caret, 0);
-}
-
-std::string TitleOf(HWND window)
-{
-    char title[256] = "";
-    GetWindowTextA(window, title, sizeof title);
-    return title;
 }
 
 std::string DialogText(HWND dialog, int id)
@@ -176,27 +126,6 @@ LRESULT CALLBACK CountMenuOpenings(int code, WPARAM wParam, LPARAM lParam)
     if (code == HC_ACTION && call->message == WM_INITMENU && call->hwnd == programState.mainWindow)
         menuOpenings++;
     return CallNextHookEx(menuHook, code, wParam, lParam);
-}
-
-bool ReadTimerSpeed(DWORD *value)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD type = 0, size = sizeof *value;
-    LONG status = RegQueryValueExA(key, "TimerSpeed", nullptr, &type, (BYTE *)value, &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_DWORD;
-}
-
-void WriteTimerSpeed(DWORD value)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(key, "TimerSpeed", 0, REG_DWORD, (const BYTE *)&value, sizeof value);
-        RegCloseKey(key);
-    }
 }
 
 bool FileIsHeldOpen(const std::string &path)
@@ -300,8 +229,8 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        hadSpeed_ = ReadTimerSpeed(&oldSpeed_);
-        WriteTimerSpeed(500);
+        hadSpeed_ = StoredSettingNumber("TimerSpeed", &oldSpeed_);
+        StoreSettingNumber("TimerSpeed", 500);
         menuHook = SetWindowsHookExA(WH_CALLWNDPROC, CountMenuOpenings, nullptr, GetCurrentThreadId());
         char folder[MAX_PATH] = "";
         GetTempPathA(sizeof folder, folder);
@@ -314,7 +243,7 @@ protected:
         UnhookWindowsHookEx(menuHook);
         DeleteFileA(spoolPath_.c_str());
         if (hadSpeed_)
-            WriteTimerSpeed(oldSpeed_);
+            StoreSettingNumber("TimerSpeed", oldSpeed_);
     }
 
     // Queues the answer for the next dialog: once its loop runs, act on it, then press a button.
@@ -384,7 +313,7 @@ TEST_F(EndToEnd, EveryMenuCommandShortcutAndTheDoubleClickWorkInTheRunningProgra
 
     script.Add(
         "Ctrl+S starts spying", [] { Chord({VK_CONTROL, 'S'}); },
-        [] { return programState.spying == 1 && TitleOf(programState.mainWindow) == "Vantrel *"; });
+        [] { return programState.spying == 1 && WindowTitle(programState.mainWindow) == "Vantrel *"; });
 
     script.Add(
         "polled messages become lines",
@@ -392,11 +321,11 @@ TEST_F(EndToEnd, EveryMenuCommandShortcutAndTheDoubleClickWorkInTheRunningProgra
             for (const std::string &line : lines)
                 EXPECT_TRUE(sender.SendTrace(pipe, line)) << sender.LastError();
         },
-        [] { return LineCount() == 4; });
+        [] { return TraceListCount() == 4; });
 
     script.Add(
         "File > Spying stops spying", [] { MenuItem('F', 'S'); },
-        [] { return programState.spying == 0 && TitleOf(programState.mainWindow) == "Vantrel"; });
+        [] { return programState.spying == 0 && WindowTitle(programState.mainWindow) == "Vantrel"; });
 
     script.Add(
         "the Spy button starts spying",
@@ -474,7 +403,7 @@ TEST_F(EndToEnd, EveryMenuCommandShortcutAndTheDoubleClickWorkInTheRunningProgra
         script.Add(
             copy.name,
             [selected, keys] {
-                SetClipboardText("before");
+                PutClipboardText("before");
                 SendMessageA(programState.listBox, LB_SETSEL, FALSE, -1);
                 for (int index : selected)
                     SendMessageA(programState.listBox, LB_SETSEL, TRUE, index);
@@ -497,10 +426,10 @@ TEST_F(EndToEnd, EveryMenuCommandShortcutAndTheDoubleClickWorkInTheRunningProgra
         "line 3");
 
     script.Add(
-        "Delete removes the selected line", [] { Select({3}, 3); Chord({VK_DELETE}); }, [] { return LineCount() == 3; });
+        "Delete removes the selected line", [] { Select({3}, 3); Chord({VK_DELETE}); }, [] { return TraceListCount() == 3; });
     script.Add(
         "Edit > Delete removes the selected line", [] { Select({0}, 0); MenuItem('E', 'D'); },
-        [] { return LineCount() == 2 && ListLines() == std::vector<std::string>{"line 1", "line 2"}; });
+        [] { return TraceListCount() == 2 && TraceListLines() == std::vector<std::string>{"line 1", "line 2"}; });
 
     script.Add(
         "Ctrl+S starts spying before Options", [] { Chord({VK_CONTROL, 'S'}); },
@@ -513,7 +442,7 @@ TEST_F(EndToEnd, EveryMenuCommandShortcutAndTheDoubleClickWorkInTheRunningProgra
         },
         [] {
             return programState.timerInterval == 0 && programState.spying == 0 &&
-                   TitleOf(programState.mainWindow) == "Vantrel";
+                   WindowTitle(programState.mainWindow) == "Vantrel";
         });
 
     script.Add(
@@ -531,14 +460,14 @@ TEST_F(EndToEnd, EveryMenuCommandShortcutAndTheDoubleClickWorkInTheRunningProgra
             answerer_.Answer(IDNO);
             MenuItem('E', 'L');
         },
-        [this] { return answerer_.Pending() == 0 && FindWindowA("#32770", "Confirm") == nullptr && LineCount() == 2; });
+        [this] { return answerer_.Pending() == 0 && FindWindowA("#32770", "Confirm") == nullptr && TraceListCount() == 2; });
     script.Add(
         "Edit > Clear output answered Yes empties the list",
         [this] {
             answerer_.Answer(IDYES);
             MenuItem('E', 'L');
         },
-        [this] { return answerer_.Pending() == 0 && LineCount() == 0; });
+        [this] { return answerer_.Pending() == 0 && TraceListCount() == 0; });
 
     script.Add("File > Exit ends the program", [] { MenuItem('F', 'X'); }, nullptr);
 
@@ -552,7 +481,7 @@ TEST_F(EndToEnd, EveryMenuCommandShortcutAndTheDoubleClickWorkInTheRunningProgra
         EXPECT_TRUE(seen.expected) << "unexpected box \"" << seen.caption << "\": " << seen.text;
     EXPECT_EQ(answerer_.Pending(), 0u);
     DWORD stored = 12345;
-    EXPECT_TRUE(ReadTimerSpeed(&stored));
+    EXPECT_TRUE(StoredSettingNumber("TimerSpeed", &stored));
     EXPECT_EQ(stored, 0u) << "the period of 0 is stored at exit";
     EXPECT_FALSE(FileIsHeldOpen(spoolPath_)) << "the spool file is closed at exit";
 

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "box_answerer.h"
+#include "clipboard_probe.h"
 #include "deferred_action.h"
 #include "list_commands.h"
 #include "program_state.h"
+#include "program_window.h"
 #include "resource.h"
 #include "test_window.h"
 
@@ -29,33 +31,6 @@ std::string LongLine(const std::string &leaveOut = "")
             line += c;
     }
     return line;
-}
-
-void SetClipboardText(const std::string &text)
-{
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
-    GlobalUnlock(block);
-    SetClipboardData(CF_TEXT, block);
-    CloseClipboard();
-}
-
-// Reads CF_TEXT back through the clipboard's own calls, as any other program would.
-std::string ClipboardText()
-{
-    if (!OpenClipboard(nullptr))
-        return "<cannot open>";
-    std::string text = "<no text>";
-    HANDLE data = GetClipboardData(CF_TEXT);
-    const char *locked = data != nullptr ? (const char *)GlobalLock(data) : nullptr;
-    if (locked != nullptr) {
-        text.assign(locked);
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
 }
 
 // The Copy block fails to allocate, grow or lock only when memory runs out, which cannot be
@@ -180,18 +155,6 @@ protected:
             SendMessageA(programState.listBox, LB_SETSEL, TRUE, index);
     }
 
-    std::vector<std::string> Lines()
-    {
-        std::vector<std::string> lines;
-        int count = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
-        for (int i = 0; i < count; i++) {
-            std::string line((size_t)SendMessageA(programState.listBox, LB_GETTEXTLEN, i, 0) + 1, '\0');
-            line.resize((size_t)SendMessageA(programState.listBox, LB_GETTEXT, i, (LPARAM)&line[0]));
-            lines.push_back(line);
-        }
-        return lines;
-    }
-
     // Paints of the main window that a command causes before returning (UpdateWindow paints at once).
     int PaintsDuring(void (*command)())
     {
@@ -220,18 +183,18 @@ TEST_F(ListCommandsTest, CopyPutsTheSelectedLinesInListOrderOnTheClipboard)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        SetClipboardText("old text");
+        ASSERT_TRUE(PutClipboardText("old text"));
         Fill(c.lines);
         Select(c.selected);
         EXPECT_EQ(PaintsDuring([] { CopyCommand(); }), 0) << "Copy repaints nothing";
         EXPECT_EQ(ClipboardText(), c.expected);
-        EXPECT_EQ(Lines(), c.lines) << "Copy leaves the list alone";
+        EXPECT_EQ(TraceListLines(), c.lines) << "Copy leaves the list alone";
     }
 }
 
 TEST_F(ListCommandsTest, CopyWithoutSelectionKeepsTheClipboard)
 {
-    SetClipboardText("kept text");
+    ASSERT_TRUE(PutClipboardText("kept text"));
     Fill({"a", "b"});
     Select({});
     CopyCommand();
@@ -252,7 +215,7 @@ TEST_F(ListCommandsTest, CopyThatCannotGetMemoryStopsFreesTheBlockAndKeepsTheCli
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        SetClipboardText("old text");
+        ASSERT_TRUE(PutClipboardText("old text"));
         Fill({"one", "two", "three"});
         Select({0, 1, 2});
         CopyWithMemoryCalls(c.failures);
@@ -264,7 +227,7 @@ TEST_F(ListCommandsTest, CopyThatCannotGetMemoryStopsFreesTheBlockAndKeepsTheCli
     }
 
     // With nothing failing the same watch sees no free: the block went to the clipboard.
-    SetClipboardText("old text");
+    ASSERT_TRUE(PutClipboardText("old text"));
     CopyWithMemoryCalls(MemoryCalls());
     EXPECT_EQ(ClipboardText(), "one\r\ntwo\r\nthree\r\n");
     EXPECT_TRUE(memoryCalls.freed.empty());
@@ -272,7 +235,7 @@ TEST_F(ListCommandsTest, CopyThatCannotGetMemoryStopsFreesTheBlockAndKeepsTheCli
 
 TEST_F(ListCommandsTest, CopyWhileAnotherProgramHoldsTheClipboardFreesTheBlockSilently)
 {
-    SetClipboardText("old text");
+    ASSERT_TRUE(PutClipboardText("old text"));
     Fill({"one", "two"});
     Select({1});
     HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -313,7 +276,7 @@ TEST_F(ListCommandsTest, DeleteRemovesEverySelectedLineInOnePass)
         Fill({"0", "1", "2", "3", "4"});
         Select(c.selected);
         EXPECT_EQ(PaintsDuring([] { DeleteCommand(); }), 0) << "Delete repaints nothing";
-        EXPECT_EQ(Lines(), c.remaining);
+        EXPECT_EQ(TraceListLines(), c.remaining);
     }
 }
 
@@ -322,11 +285,11 @@ TEST_F(ListCommandsTest, ClearAsksAndRepaintsWhateverTheAnswer)
     Fill({"a", "b", "c"});
     answerer_.Answer(IDNO);
     EXPECT_GE(PaintsDuring([] { ClearCommand(); }), 1);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(TraceListLines(), (std::vector<std::string>{"a", "b", "c"}));
 
     answerer_.Answer(IDYES);
     EXPECT_GE(PaintsDuring([] { ClearCommand(); }), 1);
-    EXPECT_TRUE(Lines().empty());
+    EXPECT_TRUE(TraceListLines().empty());
 
     ASSERT_EQ(answerer_.Seen().size(), 2u);
     for (const SeenBox &seen : answerer_.Seen()) {

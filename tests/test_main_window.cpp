@@ -9,15 +9,17 @@
 #include <vector>
 
 #include "box_answerer.h"
+#include "clipboard_probe.h"
 #include "main_window.h"
 #include "program_state.h"
+#include "program_window.h"
 #include "resource.h"
+#include "settings_probe.h"
 #include "test_db.h"
 #include "test_env.h"
 
 namespace {
 
-const char SETTINGS_KEY[] = "SOFTWARE\\ORACLE\\Vantrel 32-bit";
 
 HINSTANCE Instance(void)
 {
@@ -48,37 +50,6 @@ LRESULT CALLBACK RecordPaint(int code, WPARAM wParam, LPARAM lParam)
     if (code == HC_ACTION && call->message == WM_PAINT && call->hwnd == programState.mainWindow)
         paintedCounts.push_back((int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0));
     return CallNextHookEx(paintHook, code, wParam, lParam);
-}
-
-// The exit code of the last quit message the pump took, or -1.
-WPARAM quitCode = (WPARAM)-1;
-
-// Runs the thread's messages through the program's own dispatch (accelerators included) until
-// the condition holds or the time is up.
-bool PumpProgramUntil(const std::function<bool()> &condition, DWORD milliseconds)
-{
-    HACCEL shortcuts = LoadAcceleratorsA(Instance(), MAKEINTRESOURCEA(IDR_ACCEL));
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quitCode = message.wParam;   // the destroy handler's quit: nothing to end here
-                continue;
-            }
-            DispatchProgramMessage(shortcuts, &message);
-        }
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= milliseconds)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-void PumpProgram(DWORD milliseconds)
-{
-    PumpProgramUntil([] { return false; }, milliseconds);
 }
 
 // Real key input: presses the keys in order and releases them in reverse.
@@ -124,33 +95,6 @@ RECT ChildRectInParent(HWND child)
     return rect;
 }
 
-bool ReadTimerSpeed(DWORD *value)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD type = 0, size = sizeof *value;
-    LONG status = RegQueryValueExA(key, "TimerSpeed", nullptr, &type, (BYTE *)value, &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_DWORD;
-}
-
-void WriteTimerSpeed(DWORD value)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "TimerSpeed", 0, REG_DWORD, (const BYTE *)&value, sizeof value);
-    RegCloseKey(key);
-}
-
-void DrainQueue(void)
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
-}
-
 std::string TempFilePath(const char *name)
 {
     char folder[MAX_PATH] = "";
@@ -180,13 +124,6 @@ std::string FileText(const std::string &path)
     while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
         text.append(buffer, got);
     CloseHandle(file);
-    return text;
-}
-
-std::string WindowTextOf(HWND window)
-{
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
     return text;
 }
 
@@ -223,7 +160,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DrainQueue();
+        DrainProgramQueue();
         postedCommands.clear();
         commandHook = SetWindowsHookExA(WH_GETMESSAGE, RecordPostedCommand, nullptr, GetCurrentThreadId());
     }
@@ -234,7 +171,7 @@ protected:
             DestroyWindow(window_);
         UnhookWindowsHookEx(commandHook);
         commandHook = nullptr;
-        DrainQueue();
+        DrainProgramQueue();
         UnregisterClassA(MAIN_WINDOW_CLASS, Instance());
         ResetProgramState(Instance(), "");
     }
@@ -291,7 +228,7 @@ TEST_F(MainWindowTest, WindowChildrenAndClassAreBuiltAsTheProgramNeedsThem)
     EXPECT_NE(info.hIconSm, nullptr);
     EXPECT_EQ(info.hCursor, LoadCursorA(nullptr, IDC_ARROW));
 
-    EXPECT_EQ(WindowTextOf(window_), "Vantrel");
+    EXPECT_EQ(WindowTitle(window_), "Vantrel");
     LONG style = GetWindowLongA(window_, GWL_STYLE);
     EXPECT_EQ(style & (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
     EXPECT_EQ(GetWindowLongA(window_, GWL_EXSTYLE) & ~(WS_EX_WINDOWEDGE), 0);
@@ -311,7 +248,7 @@ TEST_F(MainWindowTest, WindowChildrenAndClassAreBuiltAsTheProgramNeedsThem)
     HWND button = programState.spyButton;
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(GetDlgCtrlID(button), IDM_SPYING);
-    EXPECT_EQ(WindowTextOf(button), "&Spy");
+    EXPECT_EQ(WindowTitle(button), "&Spy");
     EXPECT_EQ(GetWindowLongA(button, GWL_STYLE) & (WS_CHILD | WS_VISIBLE | BS_ICON), WS_CHILD | WS_VISIBLE | BS_ICON);
     EXPECT_NE(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0), 0);
     EXPECT_EQ((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC), SpyButtonSubclassProc);
@@ -475,12 +412,8 @@ TEST_F(MainWindowTest, ShortcutsTypedIntoTheListArriveAsTheirCommands)
     }
     UnhookWindowsHookEx(paintHook);
     // The commands ran: Copy put "beta" on the clipboard, Delete removed it.
-    ASSERT_TRUE(OpenClipboard(window_));
-    HANDLE data = GetClipboardData(CF_TEXT);
-    std::string clip = data != nullptr ? std::string((const char *)GlobalLock(data)) : "<none>";
-    if (data != nullptr)
-        GlobalUnlock(data);
-    CloseClipboard();
+    std::string clip = ClipboardText();
+    ASSERT_NE(clip, "<cannot open>");
     EXPECT_EQ(clip, "beta\r\n");
     EXPECT_EQ((int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0), 3);
 }
@@ -549,7 +482,7 @@ TEST_F(MainWindowTest, TimerPollsTheRealDatabaseIntoTheListWhileSpying)
 
     PressKeys({VK_CONTROL, 'S'});
     ASSERT_TRUE(PumpProgramUntil([] { return programState.spying == 1; }, 3000));
-    EXPECT_EQ(WindowTextOf(window_), "Vantrel *");
+    EXPECT_EQ(WindowTitle(window_), "Vantrel *");
     for (const char *text : {"first trace", "second trace", "third trace"})
         ASSERT_TRUE(sender.SendTrace("VANTREL", text)) << sender.LastError();
     ASSERT_TRUE(PumpProgramUntil([] { return SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0) == 3; }, 10000));
@@ -561,7 +494,7 @@ TEST_F(MainWindowTest, TimerPollsTheRealDatabaseIntoTheListWhileSpying)
     // The Spy button stops it again.
     SendMessageA(programState.spyButton, BM_CLICK, 0, 0);
     EXPECT_TRUE(PumpProgramUntil([] { return programState.spying == 0; }, 3000));
-    EXPECT_EQ(WindowTextOf(window_), "Vantrel");
+    EXPECT_EQ(WindowTitle(window_), "Vantrel");
     EXPECT_EQ(programState.indicatorState, INDICATOR_OFF);
 }
 
@@ -607,8 +540,8 @@ TEST_F(MainWindowTest, ClosingWhileSpyingAndSpoolingReleasesEverythingAndStoresT
 
         // Exit goes the program's way: the command closes the window, which destroys it.
         SendMessageA(window_, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-        quitCode = (WPARAM)-1;
-        ASSERT_TRUE(PumpProgramUntil([&] { return quitCode == 0 && !IsWindow(window_); }, 3000));
+        programQuitCode = (WPARAM)-1;
+        ASSERT_TRUE(PumpProgramUntil([&] { return programQuitCode == 0 && !IsWindow(window_); }, 3000));
 
         EXPECT_EQ(programState.spying, 0);
         EXPECT_EQ(programState.indicatorState, INDICATOR_OFF);
@@ -622,7 +555,7 @@ TEST_F(MainWindowTest, ClosingWhileSpyingAndSpoolingReleasesEverythingAndStoresT
         EXPECT_TRUE(FileIsClosedEverywhere(path));
         EXPECT_EQ(FileText(path), "spooled before close\r\n");
         DWORD stored = 0;
-        EXPECT_TRUE(ReadTimerSpeed(&stored));
+        EXPECT_TRUE(StoredSettingNumber("TimerSpeed", &stored));
         EXPECT_EQ(stored, c.paused ? 432u : 321u);
         // The server sees the logon end.
         EXPECT_TRUE(PumpProgramUntil([&] { return programSessions() == sessionsBefore; }, 3000))
@@ -680,8 +613,8 @@ TEST(ProgramStart, MainWindowThatCannotBeCreatedShowsAnUnownedErrorBoxAndUnregis
 
 TEST(ProgramStart, TraceListThatCannotBeCreatedEndsTheProgramAndKeepsTheStoredPeriod)
 {
-    DrainQueue();
-    WriteTimerSpeed(777);
+    DrainProgramQueue();
+    ASSERT_TRUE(StoreSettingNumber("TimerSpeed", 777));
     BoxAnswerer answerer;
     answerer.Answer(IDOK);
     // A command line far longer than connectString holds: kept cut, never written past it.
@@ -705,7 +638,7 @@ TEST(ProgramStart, TraceListThatCannotBeCreatedEndsTheProgramAndKeepsTheStoredPe
     EXPECT_STREQ(programState.displayName, "");
     // The period was never read, so the stored one is left as the user had it.
     DWORD stored = 0;
-    EXPECT_TRUE(ReadTimerSpeed(&stored));
+    EXPECT_TRUE(StoredSettingNumber("TimerSpeed", &stored));
     EXPECT_EQ(stored, 777u);
     WNDCLASSEXA info = {};
     info.cbSize = sizeof info;
@@ -732,8 +665,8 @@ void CALLBACK TypeFileExit(HWND, UINT, UINT_PTR, DWORD)
 
 TEST(ProgramStart, ProgramAsksForALogonThenExitsFromTheFileMenu)
 {
-    DrainQueue();
-    WriteTimerSpeed(250);
+    DrainProgramQueue();
+    ASSERT_TRUE(StoreSettingNumber("TimerSpeed", 250));
     BoxAnswerer answerer;
     answerer.Answer(IDCANCEL);
     exitTyped = false;
@@ -750,7 +683,7 @@ TEST(ProgramStart, ProgramAsksForALogonThenExitsFromTheFileMenu)
     EXPECT_FALSE(IsWindow(programState.mainWindow));
     // The period read at start went back to the store at exit.
     DWORD stored = 0;
-    EXPECT_TRUE(ReadTimerSpeed(&stored));
+    EXPECT_TRUE(StoredSettingNumber("TimerSpeed", &stored));
     EXPECT_EQ(stored, 250u);
     WNDCLASSEXA info = {};
     info.cbSize = sizeof info;

@@ -12,6 +12,7 @@
 #include "box_answerer.h"
 #include "deferred_action.h"
 #include "program_state.h"
+#include "program_window.h"
 #include "resource.h"
 #include "spool_file.h"
 #include "status_layout.h"
@@ -371,18 +372,6 @@ std::string SpoolPane()
     return text;
 }
 
-std::vector<std::string> ListLines()
-{
-    std::vector<std::string> lines;
-    int count = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < count; i++) {
-        std::string line((size_t)SendMessageA(programState.listBox, LB_GETTEXTLEN, i, 0) + 1, '\0');
-        line.resize((size_t)SendMessageA(programState.listBox, LB_GETTEXT, i, (LPARAM)&line[0]));
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // Spooling while the real poll step receives messages from the private database. Each test
 // calls PollTrace itself, once per message, as the timer would.
 class SpoolWhilePolling : public SpoolFileTest {
@@ -459,7 +448,7 @@ TEST_F(SpoolWhilePolling, ChosenFileReceivesEveryPolledLineByteForByte)
         expected += message + "\r\n";
     }
     ExpectAllBoxesAnswered();
-    EXPECT_EQ(ListLines(), messages);
+    EXPECT_EQ(TraceListLines(), messages);
     EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
@@ -482,7 +471,7 @@ TEST_F(SpoolWhilePolling, PausedLinesStayInTheListAndResumeAppendsAfterTheLastWr
     Receive("two");
 
     ExpectAllBoxesAnswered();
-    EXPECT_EQ(ListLines(), (std::vector<std::string>{"one", "while paused 1", "while paused 2", "two"}));
+    EXPECT_EQ(TraceListLines(), (std::vector<std::string>{"one", "while paused 1", "while paused 2", "two"}));
     EXPECT_EQ(ReadFileBytes(path), "one\r\ntwo\r\n");
 }
 
@@ -509,7 +498,7 @@ TEST_F(SpoolWhilePolling, WriteFailureOnAFullDeviceEndsSpoolingWhilePollingGoesO
     ExpectAllBoxesAnswered();
     EXPECT_EQ(answerer_.Seen().size(), 2u) << "later lines are not written anywhere, so no second warning";
     EXPECT_EQ(programState.spying, 1);
-    EXPECT_EQ(ListLines(), (std::vector<std::string>{"not on disk", "later line"}));
+    EXPECT_EQ(TraceListLines(), (std::vector<std::string>{"not on disk", "later line"}));
 }
 
 }

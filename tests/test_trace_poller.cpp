@@ -14,6 +14,7 @@
 #include "box_answerer.h"
 #include "logon.h"
 #include "program_state.h"
+#include "program_window.h"
 #include "resource.h"
 #include "test_db.h"
 #include "test_env.h"
@@ -59,20 +60,6 @@ LRESULT CALLBACK OwnerStandInProc(HWND window, UINT message, WPARAM wParam, LPAR
     return CallWindowProcA(owner.previous, window, message, wParam, lParam);
 }
 
-std::vector<std::string> ListLines(void)
-{
-    std::vector<std::string> lines;
-    int count = (int)SendMessageA(programState.listBox, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < count; i++) {
-        int length = (int)SendMessageA(programState.listBox, LB_GETTEXTLEN, i, 0);
-        std::string line(length + 1, '\0');
-        SendMessageA(programState.listBox, LB_GETTEXT, i, (LPARAM)&line[0]);
-        line.resize(length);
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 void AddLines(const std::vector<std::string> &lines)
 {
     for (const std::string &line : lines)
@@ -90,13 +77,6 @@ std::string FileBytes(const std::string &path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string WindowTitle(HWND window)
-{
-    char title[256] = "";
-    GetWindowTextA(window, title, sizeof title);
-    return title;
 }
 
 // True when the poll timer was still set; kills it as a side effect.
@@ -192,7 +172,7 @@ TEST_F(TracePoller, MessageBecomesLastLineAndIsSpooledWithCrLf)
     EXPECT_EQ(programState.indicatorState, INDICATOR_RECEIVED);
     EXPECT_EQ(PollTrace(), 1);
 
-    std::vector<std::string> lines = ListLines();
+    std::vector<std::string> lines = TraceListLines();
     ASSERT_EQ(lines.size(), 82u);
     EXPECT_EQ(lines[80], first);
     EXPECT_EQ(lines[81], second);
@@ -201,7 +181,7 @@ TEST_F(TracePoller, MessageBecomesLastLineAndIsSpooledWithCrLf)
 
     // Empty pipe: nothing more is written anywhere.
     EXPECT_EQ(PollTrace(), 1);
-    EXPECT_EQ(ListLines().size(), 82u);
+    EXPECT_EQ(TraceListLines().size(), 82u);
     EXPECT_EQ(SpooledBytes(), first + "\r\n" + second + "\r\n");
     EXPECT_EQ(answerer.Seen().size(), 0u);
     EXPECT_EQ(programState.spying, 1);
@@ -216,9 +196,9 @@ TEST_F(TracePoller, RealTimerDrainsOneMessagePerTickWhileSpying)
     ASSERT_NE(programState.timerId, 0u);
     for (int i = 0; i < 5; i++)
         Send("tick message " + std::to_string(i));
-    ASSERT_TRUE(PumpUntil([] { return ListLines().size() == 5; }, 5000)) << ListLines().size();
+    ASSERT_TRUE(PumpUntil([] { return TraceListLines().size() == 5; }, 5000)) << TraceListLines().size();
     for (int i = 0; i < 5; i++)
-        EXPECT_EQ(ListLines()[i], "tick message " + std::to_string(i));
+        EXPECT_EQ(TraceListLines()[i], "tick message " + std::to_string(i));
 
     // Spying again stops it: title, indicator and timer go back to off.
     SpyingCommand();
@@ -256,11 +236,11 @@ TEST_F(TracePoller, NullAndEmptyResultsAddNothingAndTurnGreenToYellow)
             Send("");
         EXPECT_EQ(PollTrace(), 1);
         EXPECT_EQ(programState.indicatorState, INDICATOR_WAITING);
-        EXPECT_EQ(ListLines().size(), expectedLines);
+        EXPECT_EQ(TraceListLines().size(), expectedLines);
         // It stays yellow.
         EXPECT_EQ(PollTrace(), 1);
         EXPECT_EQ(programState.indicatorState, INDICATOR_WAITING);
-        EXPECT_EQ(ListLines().size(), expectedLines);
+        EXPECT_EQ(TraceListLines().size(), expectedLines);
     }
     EXPECT_EQ(SpooledBytes(), expectedSpool);
     EXPECT_EQ(answerer.Seen().size(), 0u);
@@ -278,7 +258,7 @@ TEST_F(TracePoller, TwoThousandCharacterMessageArrivesWhole)
     Send(message);
     ASSERT_EQ(PollTrace(), 1);
 
-    std::vector<std::string> lines = ListLines();
+    std::vector<std::string> lines = TraceListLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].size(), 2000u);
     EXPECT_EQ(lines[0], message);
@@ -341,7 +321,7 @@ TEST_F(TracePoller, RefusedLineDropsOldestLineAndIsTriedOnceMore)
         SetWindowLongPtrA(programState.listBox, GWLP_WNDPROC, (LONG_PTR)refusal.previous);
 
         EXPECT_EQ(refusal.addCalls, 2);
-        EXPECT_EQ(ListLines(), c.expected);
+        EXPECT_EQ(TraceListLines(), c.expected);
         EXPECT_EQ((int)SendMessageA(programState.listBox, LB_GETCARETINDEX, 0, 0), c.caret);
         EXPECT_EQ(programState.indicatorState, INDICATOR_RECEIVED);
         // The spool file is the complete record, refused or not.
@@ -370,7 +350,7 @@ TEST_F(TracePoller, SpoolWriteFailureClosesFileWarnsOnceAndPollingGoesOn)
 
     EXPECT_EQ(PollTrace(), 1);
     EXPECT_EQ(answerer.Seen().size(), 1u);
-    EXPECT_EQ(ListLines(), (std::vector<std::string>{"lost on disk, kept in list", "after the failure"}));
+    EXPECT_EQ(TraceListLines(), (std::vector<std::string>{"lost on disk, kept in list", "after the failure"}));
     EXPECT_EQ(programState.spying, 1);
 }
 
@@ -382,7 +362,7 @@ TEST_F(TracePoller, PausedSpoolFileGetsNothing)
     StartSpying();
     Send("list only");
     EXPECT_EQ(PollTrace(), 1);
-    EXPECT_EQ(ListLines(), std::vector<std::string>{"list only"});
+    EXPECT_EQ(TraceListLines(), std::vector<std::string>{"list only"});
     _lclose(programState.pausedSpoolFile);
     programState.pausedSpoolFile = HFILE_ERROR;
     EXPECT_EQ(FileBytes(spoolPath), "");
@@ -438,7 +418,7 @@ TEST_P(TracePollerServerFailure, ShowsServerTextThenSpyingIsOffWithoutNestedBoxe
     ASSERT_TRUE(admin.Connected()) << admin.LastError();
     StartSpying(20);
     Send("before the failure");
-    ASSERT_TRUE(PumpUntil([] { return ListLines().size() == 1; }, 5000));
+    ASSERT_TRUE(PumpUntil([] { return TraceListLines().size() == 1; }, 5000));
 
     view = ErrorBoxView();
     answerer.Handle([](HWND box, const SeenBox &) {
@@ -470,7 +450,7 @@ TEST_P(TracePollerServerFailure, ShowsServerTextThenSpyingIsOffWithoutNestedBoxe
     EXPECT_EQ(WindowTitle(programState.mainWindow), "Vantrel");
     EXPECT_EQ(programState.indicatorState, INDICATOR_OFF);
     EXPECT_FALSE(PollTimerWasSet());
-    EXPECT_EQ(ListLines().size(), 1u);
+    EXPECT_EQ(TraceListLines().size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -505,12 +485,12 @@ TEST_F(TracePoller, NullFetchedWithoutIndicatorIsTreatedAsSuccess)
     EXPECT_EQ(answerer.Seen().size(), 0u);
     EXPECT_EQ(programState.spying, 1);
     EXPECT_EQ(programState.indicatorState, INDICATOR_WAITING);
-    EXPECT_EQ(ListLines(), std::vector<std::string>{"received before"});
+    EXPECT_EQ(TraceListLines(), std::vector<std::string>{"received before"});
 
     // Polling goes on and still receives.
     Send("received after");
     EXPECT_EQ(PollTrace(), 1);
-    EXPECT_EQ(ListLines(), (std::vector<std::string>{"received before", "received after"}));
+    EXPECT_EQ(TraceListLines(), (std::vector<std::string>{"received before", "received after"}));
     EXPECT_EQ(SpooledBytes(), "received before\r\nreceived after\r\n");
 }
 
