@@ -16,6 +16,7 @@
 #include "connect_dialog.h"
 #include "connect_text.h"
 #include "deferred_action.h"
+#include "file_probe.h"
 #include "program_state.h"
 #include "program_window.h"
 #include "resource.h"
@@ -33,12 +34,6 @@ std::string Utf8Of(unsigned code)
     if (code < 0x80)
         return std::string(1, (char)code);
     return std::string{(char)(0xC0 | (code >> 6)), (char)(0x80 | (code & 0x3F))};
-}
-
-std::string FileBytes(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string TempPath(const char *name)

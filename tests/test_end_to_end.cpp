@@ -14,6 +14,7 @@
 #include "box_answerer.h"
 #include "clipboard_probe.h"
 #include "deferred_action.h"
+#include "file_probe.h"
 #include "main_window.h"
 #include "program_state.h"
 #include "program_window.h"
@@ -126,15 +127,6 @@ LRESULT CALLBACK CountMenuOpenings(int code, WPARAM wParam, LPARAM lParam)
     if (code == HC_ACTION && call->message == WM_INITMENU && call->hwnd == programState.mainWindow)
         menuOpenings++;
     return CallNextHookEx(menuHook, code, wParam, lParam);
-}
-
-bool FileIsHeldOpen(const std::string &path)
-{
-    HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (probe == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION;
-    CloseHandle(probe);
-    return false;
 }
 
 // One step of the script: give input, then wait until the program shows the effect.

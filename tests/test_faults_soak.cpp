@@ -15,6 +15,7 @@
 
 #include "box_answerer.h"
 #include "deferred_action.h"
+#include "file_probe.h"
 #include "program_state.h"
 #include "program_window.h"
 #include "resource.h"
@@ -35,12 +36,6 @@ double ResidentBytes(void)
     if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
         return -1;
     return (double)counters.WorkingSetSize;
-}
-
-std::string FileBytes(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 }

@@ -10,6 +10,7 @@
 
 #include "box_answerer.h"
 #include "clipboard_probe.h"
+#include "file_probe.h"
 #include "main_window.h"
 #include "program_state.h"
 #include "program_window.h"
@@ -110,21 +111,6 @@ bool FileIsClosedEverywhere(const std::string &path)
         return false;
     CloseHandle(file);
     return true;
-}
-
-std::string FileText(const std::string &path)
-{
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
 }
 
 // Makes window creation of one class fail, through the platform's own veto (a CBT hook).
@@ -553,7 +539,7 @@ TEST_F(MainWindowTest, ClosingWhileSpyingAndSpoolingReleasesEverythingAndStoresT
         EXPECT_EQ(programState.activeSpoolFile, HFILE_ERROR);
         EXPECT_EQ(programState.pausedSpoolFile, HFILE_ERROR);
         EXPECT_TRUE(FileIsClosedEverywhere(path));
-        EXPECT_EQ(FileText(path), "spooled before close\r\n");
+        EXPECT_EQ(FileBytesOrMissing(path), "spooled before close\r\n");
         DWORD stored = 0;
         EXPECT_TRUE(StoredSettingNumber("TimerSpeed", &stored));
         EXPECT_EQ(stored, c.paused ? 432u : 321u);

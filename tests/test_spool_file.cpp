@@ -11,6 +11,7 @@
 
 #include "box_answerer.h"
 #include "deferred_action.h"
+#include "file_probe.h"
 #include "program_state.h"
 #include "program_window.h"
 #include "resource.h"
@@ -35,20 +36,6 @@ struct SaveDialogView {
     HWND owner = nullptr;
 };
 
-std::string ReadFileBytes(const std::string &path)
-{
-    std::string bytes;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return "<missing>";
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, got);
-    fclose(file);
-    return bytes;
-}
-
 void WriteFileBytes(const std::string &path, const std::string &bytes)
 {
     FILE *file = fopen(path.c_str(), "wb");
@@ -61,17 +48,6 @@ bool HandleIsOpen(HFILE file)
 {
     DWORD flags = 0;
     return file != HFILE_ERROR && GetHandleInformation((HANDLE)(INT_PTR)file, &flags);
-}
-
-// True while any handle is open on the file: an exclusive open then fails with a sharing violation.
-// (A closed handle's number can be reused by the next open, so the number alone proves nothing.)
-bool FileIsHeldOpen(const std::string &path)
-{
-    HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (probe == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION;
-    CloseHandle(probe);
-    return false;
 }
 
 // Appends through a spool handle the way the poll step does.
@@ -183,7 +159,7 @@ TEST_F(SpoolFileTest, SpoolingWithoutFilePostsSpoolToWhichCreatesTheChosenFileEm
     EXPECT_EQ(programState.pausedSpoolFile, HFILE_ERROR);
     EXPECT_STREQ(programState.spoolPath, path.c_str());
     EXPECT_STREQ(programState.spoolFileTitle, "new.trc");
-    EXPECT_EQ(ReadFileBytes(path), "");
+    EXPECT_EQ(FileBytesOrMissing(path), "");
     // The record keeps the first common-dialog layout's size.
     EXPECT_EQ(programState.saveFileDialog.lStructSize, (DWORD)OPENFILENAME_SIZE_VERSION_400A);
 }
@@ -226,9 +202,9 @@ TEST_F(SpoolFileTest, ExistingFileIsReplacedAfterTheOverwriteQuestionAndEmptied)
     ASSERT_EQ(answerer_.Seen().size(), 2u);
     EXPECT_NE(answerer_.Seen()[1].text.find("already exists"), std::string::npos) << answerer_.Seen()[1].text;
     ASSERT_TRUE(HandleIsOpen(programState.activeSpoolFile));
-    EXPECT_EQ(ReadFileBytes(path), "");
+    EXPECT_EQ(FileBytesOrMissing(path), "");
     WriteLine(programState.activeSpoolFile, "new");
-    EXPECT_EQ(ReadFileBytes(path), "new\r\n");
+    EXPECT_EQ(FileBytesOrMissing(path), "new\r\n");
 }
 
 TEST_F(SpoolFileTest, RestartAnsweredNoShowsNoDialogAndKeepsTheFile)
@@ -249,7 +225,7 @@ TEST_F(SpoolFileTest, RestartAnsweredNoShowsNoDialogAndKeepsTheFile)
     EXPECT_EQ(programState.activeSpoolFile, file);
     EXPECT_EQ(programState.pausedSpoolFile, HFILE_ERROR);
     WriteLine(file, "after");
-    EXPECT_EQ(ReadFileBytes(path), "before\r\nafter\r\n");
+    EXPECT_EQ(FileBytesOrMissing(path), "before\r\nafter\r\n");
 }
 
 TEST_F(SpoolFileTest, CancelledDialogKeepsAnActiveFileAndClosesAPausedOne)
@@ -297,7 +273,7 @@ TEST_F(SpoolFileTest, SpoolingPausesAndResumesWithTheSameHandle)
     EXPECT_EQ(programState.activeSpoolFile, file);
     EXPECT_EQ(programState.pausedSpoolFile, HFILE_ERROR);
     WriteLine(file, "two");
-    EXPECT_EQ(ReadFileBytes(path), "one\r\ntwo\r\n");
+    EXPECT_EQ(FileBytesOrMissing(path), "one\r\ntwo\r\n");
 
     // Neither move posts anything (no second Spool To) nor shows a box.
     MSG posted;
@@ -326,9 +302,9 @@ TEST_F(SpoolFileTest, SpoolToTheFileBeingSpooledToStartsItAfreshEmpty)
         ExpectAllBoxesAnswered();
         ASSERT_TRUE(HandleIsOpen(programState.activeSpoolFile));
         EXPECT_EQ(programState.pausedSpoolFile, HFILE_ERROR);
-        EXPECT_EQ(ReadFileBytes(path), "");
+        EXPECT_EQ(FileBytesOrMissing(path), "");
         WriteLine(programState.activeSpoolFile, "fresh");
-        EXPECT_EQ(ReadFileBytes(path), "fresh\r\n");
+        EXPECT_EQ(FileBytesOrMissing(path), "fresh\r\n");
         answerer_.Clear();
         DestroyTestWindows();
         CreateTestWindows();
@@ -380,12 +356,8 @@ protected:
     {
         SpoolFileTest::SetUp();
         ASSERT_TRUE(sender_.Connected()) << sender_.LastError();
-        std::string connect = TestConnectString();
-        ASSERT_EQ(DbLogOn(&programState.logonArea, programState.hostArea, connect.c_str(), -1, nullptr, -1, 0), 0)
-            << "log on failed with " << programState.logonArea.returnCode;
-        programState.connected = 1;
         pipe_ = UniquePipeName("SPOOL");
-        lstrcpynA(programState.pipeName, pipe_.c_str(), sizeof programState.pipeName);
+        ASSERT_NO_FATAL_FAILURE(LogOnTestWindows(pipe_));
         programState.timerInterval = 60000;   // no tick arrives unless a test waits for one
         programState.spying = SetSpying(1);
         ASSERT_EQ(programState.spying, 1);
@@ -449,7 +421,7 @@ TEST_F(SpoolWhilePolling, ChosenFileReceivesEveryPolledLineByteForByte)
     }
     ExpectAllBoxesAnswered();
     EXPECT_EQ(TraceListLines(), messages);
-    EXPECT_EQ(ReadFileBytes(path), expected);
+    EXPECT_EQ(FileBytesOrMissing(path), expected);
 }
 
 TEST_F(SpoolWhilePolling, PausedLinesStayInTheListAndResumeAppendsAfterTheLastWrittenLine)
@@ -460,7 +432,7 @@ TEST_F(SpoolWhilePolling, PausedLinesStayInTheListAndResumeAppendsAfterTheLastWr
     answerer_.Answer(IDYES);   // replace it
     SpoolToCommand();
     ASSERT_NE(programState.activeSpoolFile, HFILE_ERROR);
-    EXPECT_EQ(ReadFileBytes(path), "");
+    EXPECT_EQ(FileBytesOrMissing(path), "");
 
     Receive("one");
     SpoolingCommand();
@@ -472,7 +444,7 @@ TEST_F(SpoolWhilePolling, PausedLinesStayInTheListAndResumeAppendsAfterTheLastWr
 
     ExpectAllBoxesAnswered();
     EXPECT_EQ(TraceListLines(), (std::vector<std::string>{"one", "while paused 1", "while paused 2", "two"}));
-    EXPECT_EQ(ReadFileBytes(path), "one\r\ntwo\r\n");
+    EXPECT_EQ(FileBytesOrMissing(path), "one\r\ntwo\r\n");
 }
 
 TEST_F(SpoolWhilePolling, WriteFailureOnAFullDeviceEndsSpoolingWhilePollingGoesOn)

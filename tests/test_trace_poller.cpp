@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "box_answerer.h"
+#include "file_probe.h"
 #include "logon.h"
 #include "program_state.h"
 #include "program_window.h"
@@ -73,12 +74,6 @@ std::string TempFilePath(const char *name)
     return std::string(folder) + name + "_" + std::to_string(GetCurrentProcessId()) + ".txt";
 }
 
-std::string FileBytes(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 // True when the poll timer was still set; kills it as a side effect.
 bool PollTimerWasSet(void)
 {
@@ -95,12 +90,8 @@ protected:
         owner = OwnerRecord();
         owner.previous = (WNDPROC)SetWindowLongPtrA(programState.mainWindow, GWLP_WNDPROC, (LONG_PTR)OwnerStandInProc);
         ASSERT_TRUE(sender.Connected()) << sender.LastError();
-        std::string connect = TestConnectString();
-        ASSERT_EQ(DbLogOn(&programState.logonArea, programState.hostArea, connect.c_str(), -1, nullptr, -1, 0), 0)
-            << "log on failed with " << programState.logonArea.returnCode;
-        programState.connected = 1;
         pipe = UniquePipeName("POLLER");
-        lstrcpynA(programState.pipeName, pipe.c_str(), sizeof programState.pipeName);
+        ASSERT_NO_FATAL_FAILURE(LogOnTestWindows(pipe));
     }
 
     void TearDown() override

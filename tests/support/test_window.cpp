@@ -1,8 +1,12 @@
 // Stand-in main window for tests of single parts.
 #include "test_window.h"
 
+#include <gtest/gtest.h>
+
+#include "db_client.h"
 #include "program_state.h"
 #include "spool_file.h"
+#include "test_env.h"
 
 namespace {
 
@@ -49,4 +53,13 @@ void DestroyTestWindows(void)
     if (programState.mainWindow != nullptr)
         DestroyWindow(programState.mainWindow);
     ResetProgramState(GetModuleHandleA(nullptr), "");
+}
+
+void LogOnTestWindows(const std::string &pipe)
+{
+    std::string connect = TestConnectString();
+    ASSERT_EQ(DbLogOn(&programState.logonArea, programState.hostArea, connect.c_str(), -1, nullptr, -1, 0), 0)
+        << "log on failed with " << programState.logonArea.returnCode;
+    programState.connected = 1;
+    lstrcpynA(programState.pipeName, pipe.c_str(), sizeof programState.pipeName);
 }

@@ -5,9 +5,15 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Resets programState, creates a top-level window and a list box with the trace list's styles,
 // and stores both in programState. The window is hidden unless visible is true.
 void CreateTestWindows(bool visible = false);
+
+// Logs programState on with the test connect string and names the pipe to read; a failed log on
+// is a fatal test failure (callers wrap it in ASSERT_NO_FATAL_FAILURE).
+void LogOnTestWindows(const std::string &pipe);
 
 // Logs off if connected, closes spool files, destroys the windows and resets programState.
 void DestroyTestWindows(void);
